@@ -1,0 +1,33 @@
+#include "app/core/operation_log.h"
+
+#include "app/core/date_time_format.h"
+#include "app/core/window_access.h"
+
+namespace yhz {
+
+void OperationLog::appendLog(std::string_view text, bool withTime) {
+    std::string line;
+    if (withTime) {
+        line = formatDateTime(std::nullopt, 1, 3);
+        line += " >>> ";
+    }
+    line += text;
+    line += "\r\n";
+
+    // The pane is told under the same lock so that its updates arrive in the
+    // order of the content's.
+    const std::lock_guard lock(mutex_);
+    if (content_.size() > kSizeBound) {
+        content_.clear();
+        window_.logCleared();
+    }
+    content_ += line;
+    window_.logAppended(line);
+}
+
+std::string OperationLog::content() const {
+    const std::lock_guard lock(mutex_);
+    return content_;
+}
+
+}  // namespace yhz

@@ -1,0 +1,23 @@
+#pragma once
+// Values that live for the whole run of the program.
+
+#include <string>
+#include <string_view>
+
+namespace yhz {
+
+inline constexpr std::string_view kProgramVersion = "2.1.2";
+// The name under which a running instance is known to the next one.
+inline constexpr std::string_view kInstanceName = "云海舟";  // UTF-8, a platform name
+
+// Directory holding the running executable, without a trailing separator.
+std::string programDirectory();
+// programDirectory() + "/data".
+std::string dataDirectory();
+// Creates `path` with every missing parent; the outcome is not reported.
+void ensureDirectory(const std::string& path);
+
+// Gives unused memory back to the system; cheap enough to run every few seconds.
+void trimWorkingSet();
+
+}  // namespace yhz

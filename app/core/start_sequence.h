@@ -1,0 +1,44 @@
+#pragma once
+// What happens between process start and the main window.
+
+#include <optional>
+#include <string>
+
+#include "app/core/service_info.h"
+#include "app/core/window_access.h"
+
+namespace yhz {
+
+enum class InstanceClaim {
+    Acquired,       // this is the only instance; the claim is held until the process ends
+    HeldByAnother,  // another instance runs
+    Unavailable,    // the marker cannot be made: run without protection
+};
+
+class InstanceGuard {
+public:
+    virtual ~InstanceGuard() = default;
+    virtual InstanceClaim claim() = 0;
+};
+
+class UpdateLauncher {
+public:
+    virtual ~UpdateLauncher() = default;
+    // Shows the update window modally and returns when it has closed.
+    virtual void runUpdate(const std::string& programVersion, const ServiceInfo& info) = 0;
+};
+
+enum class StartOutcome { Rejected, Updated, OpenMainWindow };
+
+struct StartResult {
+    StartOutcome outcome = StartOutcome::OpenMainWindow;
+    int exitCode = 0;                 // for Rejected and Updated
+    std::optional<ServiceInfo> info;  // nullopt when the service could not be reached
+};
+
+// Single-instance rule, then the version check. The skin is applied by the
+// caller before this runs, since the rejection notice is already a window.
+StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
+                             MessageBoxes& messages, UpdateLauncher& updater);
+
+}  // namespace yhz

@@ -1,0 +1,20 @@
+#pragma once
+// The single-instance rule on a lock file in the user's runtime folder; a
+// lock left behind by a crashed instance is recognised as stale.
+
+#include <QLockFile>
+#include <memory>
+
+#include "app/core/start_sequence.h"
+
+namespace yhz {
+
+class InstanceLock final : public InstanceGuard {
+public:
+    InstanceClaim claim() override;
+
+private:
+    std::unique_ptr<QLockFile> lock_;  // held until the process ends
+};
+
+}  // namespace yhz

@@ -1,0 +1,291 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <thread>
+
+#include "app/core/program_values.h"
+#include "app/message_box.h"
+#include "app/qt_text.h"
+#include "app/qt_window_access.h"
+#include "app/skin.h"
+#include "browser/browser_view.h"
+#include "net/encoding.h"
+
+namespace yhz {
+namespace {
+
+QFont faceFont(const char* face, int pixels, bool bold) {
+    QFont font(QString::fromUtf8(face));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QFont defaultFont(int pixels, bool bold) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+template <typename W>
+W* place(W* widget, const char* name, int x, int y, int w, int h) {
+    widget->setObjectName(QString::fromUtf8(name));
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+QLabel* transparentLabel(QWidget* parent, const char* name, int x, int y, int w, int h,
+                         const char* caption, const QFont& font) {
+    auto* label = place(new QLabel(QString::fromUtf8(caption), parent), name, x, y, w, h);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setFont(font);
+    return label;
+}
+
+QPushButton* pictureButton(QWidget* parent, const char* name, int x, int y, int w, int h,
+                           const char* caption, int pixels) {
+    auto* button = place(new QPushButton(QString::fromUtf8(caption), parent), name, x, y, w, h);
+    button->setProperty("pictureButton", true);
+    button->setFont(faceFont("微软雅黑", pixels, true));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QTreeView* reportList(QWidget* parent, const char* name, int x, int y, int w, int h,
+                      const QStringList& headers, const QList<int>& widths) {
+    auto* view = place(new QTreeView(parent), name, x, y, w, h);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->setFont(faceFont("黑体", 18, false));
+    auto* model = new QStandardItemModel(0, static_cast<int>(headers.size()), view);
+    model->setHorizontalHeaderLabels(headers);
+    view->setModel(model);
+    view->header()->setStretchLastSection(false);
+    for (int column = 0; column < widths.size(); ++column) {
+        view->setColumnWidth(column, widths[column]);
+    }
+    return view;
+}
+
+QLineEdit* ruleEdit(QWidget* parent, const char* name, int x, int y, const char* text,
+                    const char* colour) {
+    auto* edit = place(new QLineEdit(QString::fromUtf8(text), parent), name, x, y, 168, 28);
+    edit->setFont(faceFont("微软雅黑", 18, false));
+    edit->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: white; }")
+                            .arg(QString::fromLatin1(colour)));
+    return edit;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("主窗口"));
+    setWindowTitle(QStringLiteral("云海舟查号软件"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/logo.png")));
+    // 846 x 667 outside; the client area holds 840 x 640 of controls.
+    setFixedSize(840, 640);
+    move(50, 50);
+
+    buildHeader();
+    tabs_ = place(new QTabWidget(this), "选择夹2", 0, 80, 472, 560);
+    tabs_->setFont(faceFont("微软雅黑", 20, true));
+    pageTop_ = tabs_->tabBar()->sizeHint().height();
+    auto* segmentPage = new QWidget;
+    auto* filterPage = new QWidget;
+    auto* queryPage = new QWidget;
+    for (QWidget* page : {segmentPage, filterPage, queryPage}) {
+        page->setFont(QApplication::font());
+    }
+    tabs_->addTab(segmentPage, QStringLiteral("号段采集"));
+    tabs_->addTab(filterPage, QStringLiteral("号码过滤"));
+    tabs_->addTab(queryPage, QStringLiteral("查号"));
+    pageTop_ = tabs_->tabBar()->sizeHint().height();
+    buildSegmentPage(segmentPage);
+    buildFilterPage(filterPage);
+    buildQueryPage(queryPage);
+    buildLog();
+    buildAnnouncement();
+    buildMenus();
+
+    access_ = std::make_unique<QtWindowAccess>(this);
+    log_ = std::make_unique<OperationLog>(*access_);
+
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
+
+    // The data folder must exist before anything saves into it; a failure
+    // surfaces only when a save fails.
+    ensureDirectory(dataDirectory() + "/");
+}
+
+MainWindow::~MainWindow() {
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        detachSkin(*app);
+    }
+}
+
+WindowAccess& MainWindow::access() {
+    return *access_;
+}
+
+QString MainWindow::fileFilter() {
+    return QStringLiteral("文本文件（*.txt）(*.txt)");
+}
+
+QString MainWindow::defaultSuffix() {
+    return QStringLiteral(".txt");
+}
+
+void MainWindow::buildHeader() {
+    auto* band = place(new QFrame(this), "外形框1", 0, 0, 840, 76);
+    band->setFrameShape(QFrame::NoFrame);
+    auto* logo = place(new QLabel(band), "图片框1", 8, 8, 72, 68);
+    logo->setPixmap(QPixmap(QStringLiteral(":/pictures/logo.png")));
+    logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* title = transparentLabel(band, "标签1", 80, 14, 508, 56, "云海舟车牌自编选号查询软件",
+                                   faceFont("微软雅黑", 37, true));
+    title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+
+    trimTimer_ = new QTimer(this);
+    trimTimer_->setObjectName(QStringLiteral("时钟1"));
+    trimTimer_->setInterval(3000);
+    connect(trimTimer_, &QTimer::timeout, this, &MainWindow::onTrimTick);
+    trimTimer_->start();
+}
+
+void MainWindow::buildSegmentPage(QWidget* page) {
+    const int top = pageTop_;
+    auto* region = place(new QComboBox(page), "组合框1", 8, 45 - top, 184, 26);
+    region->setMaxVisibleItems(20);
+    place(new QPushButton(QStringLiteral("跳转该地区"), page), "按钮1", 200, 40 - top, 88, 32);
+    place(new QPushButton(QStringLiteral("采集逾期"), page), "按钮2", 288, 40 - top, 88, 32);
+    place(new QPushButton(QStringLiteral("采集号段"), page), "按钮3", 376, 40 - top, 88, 32);
+    place(new BrowserView(page), "互联网浏览器1", 3, 74 - top, 464, 480);
+}
+
+void MainWindow::buildFilterPage(QWidget* page) {
+    const int top = pageTop_;
+    auto* rules =
+        place(new QGroupBox(QStringLiteral("号牌筛选"), page), "分组框4", 4, 40 - top, 460, 140);
+    auto* hint = transparentLabel(
+        rules, "透明标签4", 9, 15, 443, 38,
+        "*勾选下方投放号段，包含于不包含只支持数字，填888也可以筛选A8A8A8之类的号码[分隔符,]*",
+        faceFont("微软雅黑", 15, true));
+    hint->setWordWrap(true);
+    hint->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    transparentLabel(rules, "透明标签10", 8, 64, 44, 24, "包含：", QApplication::font());
+    ruleEdit(rules, "编辑框1", 63, 61, "8,68,69", "#008000");
+    transparentLabel(rules, "透明标签11", 8, 100, 52, 24, "不包含：", QApplication::font());
+    ruleEdit(rules, "编辑框2", 63, 97, "4,37", "#e00000");
+    pictureButton(rules, "超级按钮_筛选号牌", 260, 64, 188, 65, "筛选号牌", 18);
+
+    auto* segments =
+        place(new QGroupBox(QStringLiteral("投放号段"), page), "分组框5", 5, 188 - top, 464, 360);
+    reportList(segments, "超级列表框1", 14, 23, 430, 328,
+               {QStringLiteral("号段"), QStringLiteral("投放时间")}, {200, 160});
+}
+
+void MainWindow::buildQueryPage(QWidget* page) {
+    const int top = pageTop_;
+    auto* box = place(new QGroupBox(QStringLiteral("查询是否占用"), page), "分组框7", 2,
+                      std::max(0, 32 - top), 470, 516);
+    pictureButton(box, "超级按钮_开始查询", 14, 24, 140, 50, "开始查询", 20);
+    pictureButton(box, "超级按钮_停止查询", 164, 24, 140, 50, "停止查询", 20)->setEnabled(false);
+    pictureButton(box, "超级按钮_导出号牌", 314, 24, 140, 50, "导出未选号牌", 20);
+    const QFont bold20 = faceFont("微软雅黑", 20, true);
+    transparentLabel(box, "透明标签5", 40, 84, 120, 28, "剩余查询数：", bold20);
+    transparentLabel(box, "透明标签_剩余", 154, 84, 52, 28, "", bold20)
+        ->setStyleSheet(QStringLiteral("color: #1565c0;"));
+    transparentLabel(box, "透明标签6", 268, 84, 108, 28, "可用数量：", bold20);
+    transparentLabel(box, "透明标签_可用", 368, 84, 52, 28, "", bold20)
+        ->setStyleSheet(QStringLiteral("color: #008000;"));
+    place(new QComboBox(box), "组合框2", 35, 113, 156, 23);
+    transparentLabel(box, "透明标签1", 40, 138, 394, 28, "绿色可用，红色占用，蓝色逾期,灰色查询中",
+                     bold20);
+    reportList(box, "超级列表框3", 10, 172, 432, 336,
+               {QStringLiteral("Id"), QStringLiteral("号牌"), QStringLiteral("投放日期")},
+               {50, 125, 190});
+}
+
+void MainWindow::buildAnnouncement() {
+    auto* box = place(new QGroupBox(QStringLiteral("公告："), this), "分组框1", 76, 220, 328, 264);
+    box->setFont(defaultFont(18, true));
+    auto* text =
+        transparentLabel(box, "透明标签_公告", 16, 26, 296, 212, "", defaultFont(18, true));
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    box->raise();
+}
+
+void MainWindow::buildLog() {
+    auto* box =
+        place(new QGroupBox(QStringLiteral("操作日志"), this), "分组框2", 472, 80, 368, 560);
+    auto* log = place(new QPlainTextEdit(box), "编辑框_日志", 8, 24, 352, 530);
+    log->setReadOnly(true);
+    log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log->setFont(defaultFont(15, false));
+    log->setUndoRedoEnabled(false);
+}
+
+void MainWindow::buildMenus() {
+    plateMenu_ = new QMenu(this);
+    plateMenu_->setObjectName(QStringLiteral("菜单"));
+    for (const char* item : {"全选", "反选", "删除选中", "全部删除", "去除重复",
+                             "导入号码[一行一个]", "导出失败号码", "导出选中"}) {
+        plateMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
+    }
+    segmentMenu_ = new QMenu(this);
+    segmentMenu_->setObjectName(QStringLiteral("菜单2"));
+    for (const char* item : {"全选", "反选"}) {
+        segmentMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
+    }
+    auto popupOver = [this](const char* listName, QMenu* menu) {
+        auto* view = findChild<QTreeView*>(QString::fromUtf8(listName));
+        connect(view, &QWidget::customContextMenuRequested, menu,
+                [menu](const QPoint&) { menu->popup(QCursor::pos()); });
+    };
+    popupOver("超级列表框3", plateMenu_);
+    popupOver("超级列表框1", segmentMenu_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    const MessageAnswer answer = MessageBox::show(
+        nullptr,
+        {gbk("您真的要退出软件吗？"), gbk("信息："), MessageButtons::YesNo, MessageIcon::None});
+    if (answer == MessageAnswer::Yes) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::onPageChanged(int /*page*/) {
+    // The announcement is read once; any page change puts it away for good.
+    if (auto* box = findChild<QWidget*>(QStringLiteral("分组框1"))) {
+        box->hide();
+    }
+}
+
+void MainWindow::onTrimTick() {
+    // The tick must not wait for the trim.
+    std::thread(trimWorkingSet).detach();
+}
+
+}  // namespace yhz

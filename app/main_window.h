@@ -1,0 +1,58 @@
+#pragma once
+// The main window: header band, the three pages and the operation log.
+
+#include <QMenu>
+#include <QWidget>
+#include <memory>
+
+#include "app/core/operation_log.h"
+
+class QTabWidget;
+class QTimer;
+
+namespace yhz {
+
+class QtWindowAccess;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    WindowAccess& access();
+    OperationLog& log() { return *log_; }
+
+    QMenu* plateMenu() const { return plateMenu_; }
+    QMenu* segmentMenu() const { return segmentMenu_; }
+
+    // The file dialog's filter and the extension that completes a bare name.
+    static QString fileFilter();
+    static QString defaultSuffix();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void onPageChanged(int page);
+    void onTrimTick();
+
+private:
+    void buildHeader();
+    void buildSegmentPage(QWidget* page);
+    void buildFilterPage(QWidget* page);
+    void buildQueryPage(QWidget* page);
+    void buildAnnouncement();
+    void buildLog();
+    void buildMenus();
+
+    QTabWidget* tabs_ = nullptr;
+    QTimer* trimTimer_ = nullptr;
+    QMenu* plateMenu_ = nullptr;
+    QMenu* segmentMenu_ = nullptr;
+    std::unique_ptr<QtWindowAccess> access_;
+    std::unique_ptr<OperationLog> log_;
+    int pageTop_ = 0;  // height of the tab bar above each page's area
+};
+
+}  // namespace yhz

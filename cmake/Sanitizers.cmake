@@ -1,0 +1,6 @@
+set(YHZ_SANITIZE "" CACHE STRING "Sanitizers to build with: address;undefined or thread")
+if(YHZ_SANITIZE)
+  list(JOIN YHZ_SANITIZE "," _yhz_san)
+  add_compile_options(-fsanitize=${_yhz_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_yhz_san})
+endif()
