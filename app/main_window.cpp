@@ -79,6 +79,7 @@ QTreeView* reportList(QWidget* parent, const char* name, int x, int y, int w, in
     model->setHorizontalHeaderLabels(headers);
     view->setModel(model);
     view->header()->setStretchLastSection(false);
+    view->header()->setMinimumSectionSize(16);
     for (int column = 0; column < widths.size(); ++column) {
         view->setColumnWidth(column, widths[column]);
     }

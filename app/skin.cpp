@@ -6,6 +6,11 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+// Resources of a static library must be registered by name, outside any namespace.
+static void initPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
 namespace yhz {
 namespace {
 
@@ -42,6 +47,7 @@ QGroupBox#分组框1 { background: #fffbe6; border: 2px solid #f4b400; }
 }  // namespace
 
 void applySkin(QApplication& app) {
+    initPictures();
     substituteFonts();
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QPalette palette = app.style()->standardPalette();
