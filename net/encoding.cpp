@@ -210,7 +210,7 @@ std::string base64Decode(std::string_view text, bool stripZeros) {
         out += static_cast<char>((v[2] * 64 + v[3]) % 256);
     }
     if (stoppedAt > 0) {
-        out.resize(out.size() - std::min(out.size(), 5 - stoppedAt));
+        out.erase(out.size() - std::min(out.size(), 5 - stoppedAt));
     }
     if (stripZeros) {
         while (!out.empty() && out.back() == '\0') {
