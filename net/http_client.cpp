@@ -1,0 +1,417 @@
+#include "net/http_client.h"
+
+#include <curl/curl.h>
+
+#include <array>
+#include <csignal>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
+
+#include "net/address.h"
+#include "net/gbk_text.h"
+#include "net/text_cut.h"
+
+namespace yhz {
+namespace {
+
+constexpr std::array<const char*, 8> kMethodNames = {"GET",     "POST",   "HEAD",  "PUT",
+                                                     "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int kGet = 0;
+constexpr int kPost = 1;
+constexpr int kHead = 2;
+constexpr long kMaxRedirects = 20;
+
+// --- process-wide state ------------------------------------------------------
+
+// The cookie engine shared by every request that brings no cookie text. Only
+// cookies are shared: connections stay with the handle (and the thread) that
+// opened them.
+class CookieEngine {
+public:
+    CookieEngine() : share_(curl_share_init()) {
+        if (share_ == nullptr) {
+            return;
+        }
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &CookieEngine::lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &CookieEngine::unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    }
+    CookieEngine(const CookieEngine&) = delete;
+    CookieEngine& operator=(const CookieEngine&) = delete;
+
+    CURLSH* share() const { return share_; }
+
+private:
+    static std::mutex& mutexFor(void* self, curl_lock_data data) {
+        auto* engine = static_cast<CookieEngine*>(self);
+        const auto index = static_cast<std::size_t>(data);
+        return engine->mutexes_[index < engine->mutexes_.size() ? index : 0];
+    }
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        mutexFor(self, data).lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* self) { mutexFor(self, data).unlock(); }
+
+    CURLSH* share_;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
+};
+
+struct Globals {
+    CookieEngine cookies;
+    std::shared_mutex caMutex;
+    std::string caBundle;
+};
+
+// Created on first use and never destroyed: worker threads may still be in a
+// request while the process exits.
+Globals& globals() {
+    static Globals* g = [] {
+        std::signal(SIGPIPE, SIG_IGN);
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return new Globals();
+    }();
+    return *g;
+}
+
+// --- per-call transfer state -------------------------------------------------
+
+struct Transfer {
+    const HttpLimits* limits = nullptr;
+    std::string body;
+    // Header lines of the response being received; a new status line starts
+    // a new block, so after a redirect chain only the final answer is left.
+    std::string headers;
+    bool overLimit = false;
+};
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    // Counted here because the size limit option is only checked against a
+    // declared length.
+    if (t->body.size() + n > t->limits->maxBodyBytes) {
+        t->overLimit = true;
+        return 0;
+    }
+    t->body.append(data, n);
+    return n;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    std::string_view line(data, n);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    if (line.substr(0, 5) == "HTTP/") {
+        t->headers.clear();
+    }
+    if (line.empty()) {
+        return n;
+    }
+    if (t->headers.size() + line.size() + 2 > t->limits->maxHeaderBytes) {
+        t->overLimit = true;
+        return 0;
+    }
+    t->headers.append(line);
+    t->headers += "\r\n";
+    return n;
+}
+
+struct EasyDeleter {
+    void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
+
+bool appendHeader(HeaderList& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) {
+        return false;
+    }
+    (void)list.release();
+    list.reset(grown);
+    return true;
+}
+
+bool hasHeaderLine(const std::vector<std::string>& lines, std::string_view name) {
+    for (const std::string& line : lines) {
+        if (line.size() >= name.size() && toLowerAscii(line.substr(0, name.size())) == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> headerLines(std::string_view headerText) {
+    std::vector<std::string> lines;
+    for (std::string& piece : splitText(replaceAll(headerText, "\r\n", "\n"), "\n")) {
+        while (!piece.empty() && piece.back() == '\r') {
+            piece.pop_back();
+        }
+        if (!piece.empty()) {
+            lines.push_back(std::move(piece));
+        }
+    }
+    return lines;
+}
+
+// Bytes a URL may not carry as they are (controls, space, non-ASCII) are sent
+// percent-encoded, as a browser does.
+std::string encodePath(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (const char ch : path) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b <= 0x20 || b >= 0x7F) {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string cutAtLineBreak(std::string text) {
+    const size_t at = text.find_first_of("\r\n");
+    if (at != std::string::npos) {
+        text.resize(at);
+    }
+    return text;
+}
+
+}  // namespace
+
+namespace http_detail {
+
+std::string agentFor(std::string_view headerText) {
+    if (findText(headerText, "User-Agent:", 1, Case::Insensitive) < 1) {
+        return std::string(HttpClient::kDefaultAgent);
+    }
+    std::string agent =
+        trimSpaces(textBetween(std::string(headerText) + "\r\n", "User-Agent:", "\r\n"));
+    if (agent.empty()) {
+        const long colon = findText(headerText, ":");
+        agent = colon > 0 ? trimSpaces(headerText.substr(static_cast<size_t>(colon))) : "";
+    }
+    return agent;
+}
+
+std::string completeHeaders(std::string headerText, int method, std::string_view address,
+                            std::string_view cookieText) {
+    auto holds = [&](std::string_view marker) { return findText(headerText, marker) > 0; };
+    if (headerText.empty()) {
+        headerText = "Accept: */*";
+    } else if (!holds("Accept:")) {
+        headerText += "\r\nAccept: */*";
+    }
+    if (!holds("Referer:")) {
+        headerText += "\r\nReferer: ";
+        headerText += address;
+    }
+    if (!holds("Accept-Language:")) {
+        headerText += "\r\nAccept-Language: zh-cn";
+    }
+    if (method == kPost && !holds("Content-Type:")) {
+        headerText += "\r\nContent-Type: application/x-www-form-urlencoded";
+    }
+    if (!cookieText.empty()) {
+        headerText += findText(cookieText, "Cookie:") > 0 ? "\r\n" : "\r\nCookie: ";
+        headerText += cookieText;
+    }
+    return headerText;
+}
+
+std::string proxyForScheme(std::string_view proxyList, std::string_view scheme) {
+    std::string fallback;
+    const std::string list = replaceAll(proxyList, ";", " ");
+    for (const std::string& entry : splitText(list, " ")) {
+        if (entry.empty()) {
+            continue;
+        }
+        const long eq = findText(entry, "=");
+        if (eq < 1) {
+            if (fallback.empty()) {
+                fallback = entry;
+            }
+            continue;
+        }
+        if (toLowerAscii(entry.substr(0, static_cast<size_t>(eq - 1))) == scheme) {
+            return entry.substr(static_cast<size_t>(eq));
+        }
+    }
+    return fallback;
+}
+
+}  // namespace http_detail
+
+void HttpClient::setCaBundle(std::string path) {
+    Globals& g = globals();
+    std::unique_lock lock(g.caMutex);
+    g.caBundle = std::move(path);
+}
+
+std::string HttpClient::caBundle() {
+    Globals& g = globals();
+    std::shared_lock lock(g.caMutex);
+    return g.caBundle;
+}
+
+void HttpClient::clearCookieEngine() {
+    Globals& g = globals();
+    EasyHandle h(curl_easy_init());
+    if (!h || g.cookies.share() == nullptr) {
+        return;
+    }
+    curl_easy_setopt(h.get(), CURLOPT_SHARE, g.cookies.share());
+    curl_easy_setopt(h.get(), CURLOPT_COOKIELIST, "ALL");
+}
+
+std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args) const {
+    Globals& g = globals();
+
+    int method = args.method.value_or(kGet);
+    if (method < 0 || method > 7) {
+        method = kGet;
+    }
+    const bool secure = toLowerAscii(address.substr(0, 8)) == "https://";
+    const bool cookieSupplied = args.cookieText != nullptr;
+    const bool noRedirect = args.noRedirect.value_or(false);
+    const bool merge = args.mergeCookies.value_or(true);
+    const std::string proxyText = args.proxy.value_or("");
+    const std::string formText = args.formText.value_or("");
+    std::string headerText = args.headerText != nullptr ? *args.headerText : std::string();
+    std::string body = args.bodyBytes != nullptr ? *args.bodyBytes : std::string();
+
+    const std::string agent = cutAtLineBreak(http_detail::agentFor(headerText));
+
+    EasyHandle handle(curl_easy_init());
+    if (!handle) {
+        return {};
+    }
+    CURL* h = handle.get();
+
+    const std::string url = std::string(secure ? "https://" : "http://") + addressHost(address) +
+                            ":" + std::to_string(addressPort(address)) +
+                            encodePath(addressPath(address));
+
+    headerText = http_detail::completeHeaders(std::move(headerText), method, address,
+                                              cookieSupplied ? *args.cookieText : "");
+    if (args.headerText != nullptr) {
+        *args.headerText = headerText;
+    }
+    if (method != kGet && body.empty()) {
+        body = formText;
+        if (args.bodyBytes != nullptr) {
+            *args.bodyBytes = body;
+        }
+    }
+
+    const std::vector<std::string> lines = headerLines(headerText);
+    HeaderList list;
+    bool listOk = true;
+    for (const std::string& line : lines) {
+        listOk = listOk && appendHeader(list, line);
+    }
+    // libcurl would add these on its own; the request carries only the lines
+    // of the header text.
+    listOk = listOk && appendHeader(list, "Expect:");
+    if (method != kGet && !hasHeaderLine(lines, "content-type:")) {
+        listOk = listOk && appendHeader(list, "Content-Type:");
+    }
+    if (!listOk) {
+        return {};
+    }
+
+    Transfer transfer;
+    transfer.limits = &limits_;
+
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits_.connectTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                     std::max(1L, static_cast<long>(limits_.stallTimeout.count() / 1000)));
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
+
+    // Redirects: followed unless switched off; a secure request is never
+    // redirected to plain http.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+
+    // TLS peers are always verified.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    const std::string ca = caBundle();
+    if (!ca.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str());
+        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+    }
+
+    // An empty proxy text also keeps proxy variables of the environment out.
+    std::string proxy;
+    if (!proxyText.empty()) {
+        proxy = http_detail::proxyForScheme(secure ? proxyText : "http=" + proxyText,
+                                            secure ? "https" : "http");
+    }
+    curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    if (!cookieSupplied && g.cookies.share() != nullptr) {
+        curl_easy_setopt(h, CURLOPT_SHARE, g.cookies.share());
+        curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    }
+
+    if (method == kGet) {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        if (method == kHead) {
+            // No reply body is read for HEAD; the request body is still sent.
+            curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        }
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+        if (method != kPost) {
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, kMethodNames[static_cast<size_t>(method)]);
+        }
+    }
+
+    const CURLcode rc = curl_easy_perform(h);
+    const bool ok = rc == CURLE_OK && !transfer.overLimit;
+    handle.reset();
+
+    const std::string replyHeaders = ok ? std::move(transfer.headers) : std::string();
+    if (args.replyHeaders != nullptr) {
+        *args.replyHeaders = replyHeaders;
+    }
+    CookieJar received = collectSetCookies(replyHeaders);
+    if (merge && cookieSupplied) {
+        received = mergeCookies(*args.cookieText, received);
+    }
+    if (args.receivedCookies != nullptr) {
+        *args.receivedCookies = received;
+    }
+    return ok ? std::move(transfer.body) : std::string();
+}
+
+}  // namespace yhz

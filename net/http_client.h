@@ -1,0 +1,94 @@
+#pragma once
+// Every HTTP(S) exchange of the program: one complete request per call on its
+// own libcurl handle, safe to call from any number of threads at once.
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/cookies.h"
+
+namespace yhz {
+
+// The optional arguments of `webRequest`, in their order. An empty optional or
+// a null pointer is "not supplied"; a pointer names a caller variable that the
+// call reads and rewrites (in/out) or only writes (out).
+struct WebRequestArgs {
+    // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT;
+    // any other value is GET.
+    std::optional<int> method;
+    // Request body for every method except GET (when `bodyBytes` is empty).
+    std::optional<std::string> formText;
+    // In/out. Supplying it (even "") turns the shared cookie engine off for the
+    // call: exactly this text is sent, and with `mergeCookies` the reply's
+    // cookies are merged into it.
+    CookieJar* cookieText = nullptr;
+    // Out: the cookies the reply set (after the merge when one ran).
+    CookieJar* receivedCookies = nullptr;
+    // In/out: extra request header lines separated by "\r\n"; receives the
+    // completed header text that was sent.
+    std::string* headerText = nullptr;
+    // Out: status line and header lines of the final reply, each ending in
+    // "\r\n"; "" when no reply arrived.
+    std::string* replyHeaders = nullptr;
+    std::optional<bool> noRedirect;
+    // In/out: request body as bytes; when empty for a method other than GET it
+    // is filled from `formText`.
+    std::string* bodyBytes = nullptr;
+    // "host:port"; "" or not supplied means a direct connection.
+    std::optional<std::string> proxy;
+    std::optional<bool> mergeCookies;
+};
+
+// Bounds that keep a call from hanging a worker or growing without end.
+struct HttpLimits {
+    std::chrono::milliseconds connectTimeout{15000};
+    // A transfer that moves no byte for this long is given up.
+    std::chrono::milliseconds stallTimeout{30000};
+    std::size_t maxBodyBytes = std::size_t{32} * 1024 * 1024;
+    std::size_t maxHeaderBytes = std::size_t{1024} * 1024;
+};
+
+class HttpClient {
+public:
+    static constexpr std::string_view kDefaultAgent =
+        "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
+
+    HttpClient() = default;
+    explicit HttpClient(HttpLimits limits) : limits_(limits) {}
+
+    // The reply body; empty bytes when no complete reply was read (cannot
+    // connect, TLS does not verify, stalled, body over the limit). An HTTP
+    // error status is a reply: its body is returned.
+    std::string webRequest(std::string_view address, WebRequestArgs args = {}) const;
+
+    // Process-wide: the CA certificates (PEM file) that HTTPS peers must chain
+    // to, instead of the system store. "" restores the system store.
+    static void setCaBundle(std::string path);
+    static std::string caBundle();
+
+    // Forgets every cookie of the shared cookie engine (the one used by
+    // requests that supply no cookie text).
+    static void clearCookieEngine();
+
+    const HttpLimits& limits() const { return limits_; }
+
+private:
+    HttpLimits limits_;
+};
+
+// Pieces of a request that do not need the network; exposed for tests.
+namespace http_detail {
+// The agent the request announces, from the caller's header text.
+std::string agentFor(std::string_view headerText);
+// The header text completed with the program's default lines.
+std::string completeHeaders(std::string headerText, int method, std::string_view address,
+                            std::string_view cookieText);
+// The proxy to use for one scheme ("http" or "https") from a proxy list of
+// entries "scheme=host:port" or "host:port", separated by spaces or ";".
+std::string proxyForScheme(std::string_view proxyList, std::string_view scheme);
+}  // namespace http_detail
+
+}  // namespace yhz
