@@ -18,9 +18,9 @@ namespace yhz {
 struct WebRequestArgs {
     // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT;
     // any other value is GET.
-    std::optional<int> method;
+    std::optional<int> method{};
     // Request body for every method except GET (when `bodyBytes` is empty).
-    std::optional<std::string> formText;
+    std::optional<std::string> formText{};
     // In/out. Supplying it (even "") turns the shared cookie engine off for the
     // call: exactly this text is sent, and with `mergeCookies` the reply's
     // cookies are merged into it.
@@ -33,13 +33,13 @@ struct WebRequestArgs {
     // Out: status line and header lines of the final reply, each ending in
     // "\r\n"; "" when no reply arrived.
     std::string* replyHeaders = nullptr;
-    std::optional<bool> noRedirect;
+    std::optional<bool> noRedirect{};
     // In/out: request body as bytes; when empty for a method other than GET it
     // is filled from `formText`.
     std::string* bodyBytes = nullptr;
     // "host:port"; "" or not supplied means a direct connection.
-    std::optional<std::string> proxy;
-    std::optional<bool> mergeCookies;
+    std::optional<std::string> proxy{};
+    std::optional<bool> mergeCookies{};
 };
 
 // Bounds that keep a call from hanging a worker or growing without end.
