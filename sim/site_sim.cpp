@@ -1,0 +1,469 @@
+#include "sim/site_sim.h"
+
+#include <httplib.h>
+
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <unordered_map>
+
+#include "server/options.h"
+#include "sim/site_data.h"
+
+namespace yhz::sim {
+
+namespace {
+
+constexpr std::string_view kHostSuffix = ".localhost";
+constexpr std::string_view kCookieName = "JSESSIONID";
+constexpr const char* kJson = "application/json;charset=UTF-8";
+constexpr long kMaxPage = 100000;
+
+std::string newSessionId() {
+    static thread_local std::random_device device;
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string id;
+    for (int i = 0; i < 4; ++i) {
+        unsigned value = device();
+        for (int j = 0; j < 8; ++j) {
+            id += hex[value & 0xfu];
+            value >>= 4;
+        }
+    }
+    return id;
+}
+
+std::string cookieValue(std::string_view header, std::string_view name) {
+    std::size_t from = 0;
+    while (from < header.size()) {
+        std::size_t end = header.find(';', from);
+        if (end == std::string_view::npos)
+            end = header.size();
+        std::string_view item = header.substr(from, end - from);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        if (item.size() > name.size() && item.substr(0, name.size()) == name &&
+            item[name.size()] == '=') {
+            return std::string(item.substr(name.size() + 1));
+        }
+        from = end + 1;
+    }
+    return {};
+}
+
+const Region* regionOfHost(std::string_view hostHeader) {
+    std::string host = web::hostWithoutPort(hostHeader);
+    if (host.size() <= kHostSuffix.size() ||
+        host.compare(host.size() - kHostSuffix.size(), kHostSuffix.size(), kHostSuffix) != 0) {
+        return nullptr;
+    }
+    return findRegion(std::string_view(host).substr(0, host.size() - kHostSuffix.size()));
+}
+
+std::string htmlEscape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::int64_t today() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return parseDay(text).value_or(0);
+}
+
+void replyError(httplib::Response& res, int status, std::string_view message) {
+    nlohmann::json body = {{"code", status}, {"message", message}};
+    res.status = status;
+    res.set_content(body.dump(), kJson);
+}
+
+// Expired sessions leave on the next lookup; a full table drops its least
+// recently used one.
+class Sessions {
+public:
+    Sessions(std::size_t max, std::chrono::minutes idle) : max_(max == 0 ? 1 : max), idle_(idle) {}
+
+    bool valid(const std::string& id, const std::string& region) {
+        std::lock_guard lock(mutex_);
+        auto it = sessions_.find(id);
+        if (it == sessions_.end())
+            return false;
+        auto now = Clock::now();
+        if (now - it->second.lastUse > idle_) {
+            sessions_.erase(it);
+            return false;
+        }
+        if (it->second.region != region)
+            return false;
+        it->second.lastUse = now;
+        return true;
+    }
+
+    std::string create(const std::string& region) {
+        std::lock_guard lock(mutex_);
+        auto now = Clock::now();
+        if (sessions_.size() >= max_) {
+            for (auto it = sessions_.begin(); it != sessions_.end();) {
+                it = now - it->second.lastUse > idle_ ? sessions_.erase(it) : std::next(it);
+            }
+        }
+        if (sessions_.size() >= max_) {
+            auto oldest = sessions_.begin();
+            for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
+                if (it->second.lastUse < oldest->second.lastUse)
+                    oldest = it;
+            }
+            sessions_.erase(oldest);
+        }
+        std::string id;
+        do {
+            id = newSessionId();
+        } while (sessions_.count(id) != 0);
+        sessions_.emplace(id, Session{region, now});
+        return id;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Session {
+        std::string region;
+        Clock::time_point lastUse;
+    };
+    std::size_t max_;
+    std::chrono::minutes idle_;
+    std::mutex mutex_;
+    std::unordered_map<std::string, Session> sessions_;
+};
+
+}  // namespace
+
+struct SiteSim::Impl {
+    SiteSimOptions options;
+    Sessions sessions;
+    web::ServerThread thread;
+
+    explicit Impl(SiteSimOptions opts)
+        : options(std::move(opts)),
+          sessions(options.maxSessions, options.sessionIdle),
+          thread(std::make_unique<httplib::SSLServer>(options.certificatePath.c_str(),
+                                                      options.keyPath.c_str())) {}
+
+    void routes(httplib::Server& server);
+    void page(const Region& region, const httplib::Request& req, httplib::Response& res);
+    void index(httplib::Response& res);
+    // The checks both endpoints make; the parsed form when they pass.
+    std::optional<std::vector<web::FormField>> admit(const Region& region,
+                                                     const httplib::Request& req,
+                                                     httplib::Response& res);
+    void segments(const Region& region, const httplib::Request& req, httplib::Response& res);
+    void expired(const Region& region, const httplib::Request& req, httplib::Response& res);
+};
+
+void SiteSim::Impl::routes(httplib::Server& server) {
+    web::applyLimits(server, options.limits);
+    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (regionOfHost(req.get_header_value("Host")))
+            return httplib::Server::HandlerResponse::Unhandled;
+        std::string host = web::hostWithoutPort(req.get_header_value("Host"));
+        if ((host == "localhost" || host == "127.0.0.1") && req.path == "/" &&
+            req.method == "GET") {
+            index(res);
+        } else {
+            res.status = 421;
+            res.set_content("no site is served under this host name\n",
+                            "text/plain; charset=utf-8");
+        }
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    auto withRegion = [](auto handler) {
+        return [handler](const httplib::Request& req, httplib::Response& res) {
+            // The pre-routing handler has let only region hosts through.
+            if (const Region* region = regionOfHost(req.get_header_value("Host"))) {
+                handler(*region, req, res);
+            }
+        };
+    };
+    server.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("/views/vehxhhdpub.html");
+    });
+    server.Get("/views/vehxhhdpub.html",
+               withRegion([this](const Region& r, const httplib::Request& req,
+                                 httplib::Response& res) { page(r, req, res); }));
+    server.Post("/m/mvehxh/getTfhdList",
+                withRegion([this](const Region& r, const httplib::Request& req,
+                                  httplib::Response& res) { segments(r, req, res); }));
+    server.Post("/m/mvehxh/getDiscardList",
+                withRegion([this](const Region& r, const httplib::Request& req,
+                                  httplib::Response& res) { expired(r, req, res); }));
+    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty())
+            return;
+        if (req.path.rfind("/m/", 0) == 0) {
+            const int status = res.status;
+            replyError(res, status, status == 413 ? "请求过大" : "请求无效");
+            return;
+        }
+        res.set_content("error " + std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
+    });
+}
+
+void SiteSim::Impl::index(httplib::Response& res) {
+    std::string html =
+        "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+        "<title>演示站点</title></head><body><h1>演示站点</h1><ul>";
+    for (const Region& region : regions()) {
+        html += "<li><a href=\"https://" + region.code + std::string(kHostSuffix) + ":" +
+                std::to_string(thread.port()) + "/views/vehxhhdpub.html\">" +
+                htmlEscape(region.name) + "</a></li>";
+    }
+    html += "</ul></body></html>";
+    res.set_content(html, "text/html; charset=utf-8");
+}
+
+void SiteSim::Impl::page(const Region& region, const httplib::Request& req,
+                         httplib::Response& res) {
+    std::string session = cookieValue(req.get_header_value("Cookie"), kCookieName);
+    if (!sessions.valid(session, region.code)) {
+        session = sessions.create(region.code);
+        res.set_header("Set-Cookie", std::string(kCookieName) + "=" + session +
+                                         "; Path=/; Secure; HttpOnly; SameSite=Lax");
+    }
+    const std::int64_t day = today();
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+        "<title>" +
+        htmlEscape(region.name) +
+        " 自编号牌号段投放公告</title>"
+        "<style>body{font-family:sans-serif;margin:2em}label{margin-right:1em}"
+        "table{border-collapse:collapse;margin-top:1em}td,th{border:1px solid #999;"
+        "padding:2px 8px}</style></head><body>\n<h1>" +
+        htmlEscape(region.name) + " 机动车自编号牌号段投放公告</h1>\n<form id=\"query\">\n";
+    html += "<label>管理部门 <select id=\"glbm\" name=\"glbm\"><option value=\"\">请选择</option>";
+    for (const Office& office : offices(region)) {
+        html += "<option value=\"" + office.glbm + "\">" + htmlEscape(office.name) + "</option>";
+    }
+    html +=
+        "</select></label>\n"
+        "<label>号牌种类 <select id=\"hpzl\" name=\"hpzl\">"
+        "<option value=\"02\">小型汽车</option><option value=\"52\">小型新能源汽车</option>"
+        "</select></label>\n"
+        "<label>投放日期 <input type=\"date\" id=\"startTime\" name=\"startTime\" value=\"" +
+        formatDay(day - 30) +
+        "\"></label>\n"
+        "<label>至 <input type=\"date\" id=\"endTime\" name=\"endTime\" value=\"" +
+        formatDay(day) +
+        "\"></label>\n"
+        "<button type=\"submit\">查询</button>\n</form>\n"
+        "<p id=\"status\"></p>\n<table><thead><tr><th>号段</th><th>投放日期</th></tr></thead>"
+        "<tbody id=\"list\"></tbody></table>\n"
+        "<script>\n"
+        "document.getElementById('query').addEventListener('submit', function (e) {\n"
+        "  e.preventDefault();\n"
+        "  var v = function (id) { return encodeURIComponent(document.getElementById(id).value); "
+        "};\n"
+        "  var body = 'page=1&glbm=' + v('glbm') + '&hpzl=' + v('hpzl') +\n"
+        "    '&startTime=' + v('startTime') + '&endTime=' + v('endTime');\n"
+        "  fetch('/m/mvehxh/getTfhdList', {method: 'POST', credentials: 'same-origin',\n"
+        "    headers: {'Content-Type': 'application/x-www-form-urlencoded; charset=UTF-8',\n"
+        "              'X-Requested-With': 'XMLHttpRequest'}, body: body})\n"
+        "  .then(function (r) { return r.json(); }).then(function (j) {\n"
+        "    var list = document.getElementById('list');\n"
+        "    list.textContent = '';\n"
+        "    if (!j.data) { document.getElementById('status').textContent = j.message; return; }\n"
+        "    document.getElementById('status').textContent = '共 ' + j.data.list.totalCount + ' "
+        "个号段';\n"
+        "    j.data.list.content.forEach(function (row) {\n"
+        "      var tr = document.createElement('tr');\n"
+        "      [row.subhd, row.tfrq].forEach(function (t) {\n"
+        "        var td = document.createElement('td'); td.textContent = t; tr.appendChild(td);\n"
+        "      });\n"
+        "      list.appendChild(tr);\n"
+        "    });\n"
+        "  });\n"
+        "});\n"
+        "</script>\n</body></html>\n";
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(html, "text/html; charset=utf-8");
+}
+
+std::optional<std::vector<web::FormField>> SiteSim::Impl::admit(const Region& region,
+                                                                const httplib::Request& req,
+                                                                httplib::Response& res) {
+    if (req.get_header_value("X-Requested-With") != "XMLHttpRequest") {
+        replyError(res, 403, "非法请求");
+        return std::nullopt;
+    }
+    if (!sessions.valid(cookieValue(req.get_header_value("Cookie"), kCookieName), region.code)) {
+        replyError(res, 401, "会话已失效，请刷新页面后重试");
+        return std::nullopt;
+    }
+    auto form = web::parseForm(req.body);
+    if (!form)
+        replyError(res, 400, "参数错误");
+    return form;
+}
+
+namespace {
+
+struct Query {
+    const Office* office = nullptr;
+    PlateType type = PlateType::Small;
+    long page = 0;
+};
+
+// Reads page, glbm and hpzl; answers the error itself when one is wrong.
+std::optional<Query> readQuery(const Region& region, const std::vector<Office>& list,
+                               const std::vector<web::FormField>& form, httplib::Response& res) {
+    Query query;
+    const std::string* page = web::findField(form, "page");
+    auto number = page ? web::parseNumber(*page, 1, kMaxPage) : std::nullopt;
+    const std::string* glbm = web::findField(form, "glbm");
+    const std::string* hpzl = web::findField(form, "hpzl");
+    auto type = hpzl ? plateTypeFromCode(*hpzl) : std::nullopt;
+    query.office = glbm ? findOffice(list, *glbm) : nullptr;
+    if (!number || !type) {
+        replyError(res, 400, "参数错误");
+        return std::nullopt;
+    }
+    if (!query.office) {
+        replyError(res, 400, "管理部门不属于" + region.name);
+        return std::nullopt;
+    }
+    query.page = *number;
+    query.type = *type;
+    return query;
+}
+
+template <typename T>
+std::pair<std::size_t, std::size_t> pageBounds(const std::vector<T>& all, long page, int size) {
+    const auto first = static_cast<std::size_t>(page - 1) * static_cast<std::size_t>(size);
+    if (first >= all.size())
+        return {all.size(), all.size()};
+    return {first, std::min(all.size(), first + static_cast<std::size_t>(size))};
+}
+
+}  // namespace
+
+void SiteSim::Impl::segments(const Region& region, const httplib::Request& req,
+                             httplib::Response& res) {
+    auto form = admit(region, req, res);
+    if (!form)
+        return;
+    const std::vector<Office> list = offices(region);
+    auto query = readQuery(region, list, *form, res);
+    if (!query)
+        return;
+    const std::string* startText = web::findField(*form, "startTime");
+    const std::string* endText = web::findField(*form, "endTime");
+    auto first = startText ? parseDay(*startText) : std::nullopt;
+    auto last = endText ? parseDay(*endText) : std::nullopt;
+    if (!first || !last)
+        return replyError(res, 400, "投放日期格式错误");
+    if (*last < *first)
+        return replyError(res, 400, "开始日期不能晚于结束日期");
+    if (*last - *first >= kMaxRangeDays)
+        return replyError(res, 400, "查询时间跨度不能超过一年");
+
+    const std::vector<Release> all = releases(region, *query->office, query->type, *first, *last);
+    auto [from, to] = pageBounds(all, query->page, kSegmentPageSize);
+    nlohmann::json content = nlohmann::json::array();
+    for (std::size_t i = from; i < to; ++i) {
+        content.push_back({{"subhd", all[i].start + " ~" + all[i].end},
+                           {"tfrq", formatDay(all[i].day)},
+                           {"glbm", query->office->glbm},
+                           {"hpzl", plateTypeCode(query->type)}});
+    }
+    nlohmann::json body = {{"code", 200},
+                           {"message", "成功"},
+                           {"data",
+                            {{"list",
+                              {{"totalCount", all.size()},
+                               {"page", query->page},
+                               {"pageSize", kSegmentPageSize},
+                               {"content", std::move(content)}}}}}};
+    res.set_content(body.dump(), kJson);
+}
+
+void SiteSim::Impl::expired(const Region& region, const httplib::Request& req,
+                            httplib::Response& res) {
+    auto form = admit(region, req, res);
+    if (!form)
+        return;
+    const std::vector<Office> list = offices(region);
+    auto query = readQuery(region, list, *form, res);
+    if (!query)
+        return;
+    const std::vector<std::string> all = expiredPlates(region, *query->office, query->type);
+    auto [from, to] = pageBounds(all, query->page, kExpiredPageSize);
+    nlohmann::json content = nlohmann::json::array();
+    for (std::size_t i = from; i < to; ++i) {
+        content.push_back({{"hphm", all[i]}, {"hpzl", plateTypeCode(query->type)}});
+    }
+    nlohmann::json body = {{"code", 200},
+                           {"message", "成功"},
+                           {"data",
+                            {{"totalCount", all.size()},
+                             {"page", query->page},
+                             {"pageSize", kExpiredPageSize},
+                             {"content", std::move(content)}}}};
+    res.set_content(body.dump(), kJson);
+}
+
+SiteSim::SiteSim(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+SiteSim::~SiteSim() {
+    stop();
+}
+
+std::unique_ptr<SiteSim> SiteSim::start(SiteSimOptions options, std::string* error) {
+    auto impl = std::make_unique<Impl>(std::move(options));
+    if (!impl->thread.server().is_valid()) {
+        if (error) {
+            *error = "cannot load the certificate " + impl->options.certificatePath +
+                     " or the key " + impl->options.keyPath;
+        }
+        return nullptr;
+    }
+    impl->routes(impl->thread.server());
+    if (impl->thread.start(impl->options.address, impl->options.port) < 0) {
+        if (error) {
+            *error = "cannot listen on " + impl->options.address + ":" +
+                     std::to_string(impl->options.port);
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<SiteSim>(new SiteSim(std::move(impl)));
+}
+
+int SiteSim::port() const {
+    return impl_->thread.port();
+}
+
+void SiteSim::stop() {
+    impl_->thread.stop();
+}
+
+}  // namespace yhz::sim
