@@ -1,0 +1,109 @@
+#include "plates/expansion.h"
+
+#include "app/core/window_access.h"
+#include "net/encoding.h"
+#include "net/gbk_text.h"
+#include "net/text_cut.h"
+
+namespace yhz {
+namespace {
+
+constexpr std::string_view kRegionList = "组合框1";
+constexpr std::string_view kFilterButton = "超级按钮_筛选号牌";
+constexpr int kQueryPage = 2;
+
+bool containsAny(std::string_view digits, const std::vector<std::string>& rules) {
+    for (const std::string& rule : rules) {
+        if (digits.find(rule) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+DigitRules DigitRules::parse(std::string_view includeText, std::string_view excludeText) {
+    return {splitText(includeText, ","), splitText(excludeText, ",")};
+}
+
+bool DigitRules::passes(std::string_view digits) const {
+    if (containsAny(digits, exclude)) {
+        return false;
+    }
+    return include.empty() || containsAny(digits, include);
+}
+
+SegmentStart SegmentStart::of(std::string_view segmentText) {
+    SegmentStart start;
+    start.text = textBefore(segmentText, " ~");
+    const std::string& t = start.text;
+    for (size_t at = 0; at < t.size(); ++start.characters) {
+        const auto byte = static_cast<unsigned char>(t[at]);
+        if (byte >= 0x81 && at + 1 < t.size()) {
+            at += 2;
+        } else if (byte == '\r' && at + 1 < t.size() && t[at + 1] == '\n') {
+            at += 2;
+        } else {
+            if (byte >= '0' && byte <= '9') {
+                start.digitOffsets.push_back(at);
+                start.digits.push_back(t[at]);
+            }
+            ++at;
+        }
+    }
+    return start;
+}
+
+std::string SegmentStart::placed(std::string_view value) const {
+    std::string out = text;
+    const size_t n = std::min(value.size(), digitOffsets.size());
+    for (size_t k = 0; k < n; ++k) {
+        out[digitOffsets[k]] = value[k];
+    }
+    return out;
+}
+
+void incrementDigits(std::string& digits) {
+    for (size_t k = digits.size(); k > 0; --k) {
+        char& d = digits[k - 1];
+        if (d != '9') {
+            ++d;
+            return;
+        }
+        d = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+std::string provincePrefix(const WindowAccess& window) {
+    const int selected = window.selection(kRegionList);
+    if (selected < 0) {
+        return {};
+    }
+    const std::string item = window.itemText(kRegionList, selected);
+    return textAfterLast(item, "-").substr(0, 2);
+}
+
+void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates) {
+    const DigitRules rules =
+        DigitRules::parse(window.editText("编辑框1"), window.editText("编辑框2"));
+    const int count = segments.rowCount();
+    for (int k = 0; k < count; ++k) {
+        // The user may tick or untick rows while the run goes on; each row is
+        // looked at when it is reached.
+        const std::optional<SegmentRow> row = segments.row(k);
+        if (!row || !row->checked) {
+            continue;
+        }
+        expandSegment(row->segment, rules, [&](std::string&& plate) {
+            plates.appendNumbered(provincePrefix(window) + plate, row->releaseTime, 1);
+        });
+    }
+    window.setEnabled(kFilterButton, true);
+    window.setCurrentPage(kQueryPage);
+    window.showMessage(
+        {gbk("筛选完毕！"), gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
+}
+
+}  // namespace yhz

@@ -1,0 +1,126 @@
+#include "plates/plate_files.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/core/window_access.h"
+#include "net/encoding.h"
+#include "net/gbk_text.h"
+
+namespace yhz {
+namespace {
+
+// Rows go into the store in chunks: few lock round trips, yet a viewer sees
+// the list grow while a large file is read.
+constexpr size_t kImportChunk = 8192;
+
+bool readWholeFile(const std::filesystem::path& file, std::string& out) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        return false;
+    }
+    out = std::move(buffer).str();
+    return true;
+}
+
+bool writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        return false;
+    }
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+bool selected(const PlateRow& row, ExportRule rule) {
+    switch (rule) {
+        case ExportRule::Checked:
+            return row.checked;
+        case ExportRule::Available:
+            return row.status == static_cast<std::int32_t>(PlateStatus::Available);
+        case ExportRule::Failed:
+            return row.status != static_cast<std::int32_t>(PlateStatus::Available) &&
+                   row.status != static_cast<std::int32_t>(PlateStatus::Occupied);
+    }
+    return false;
+}
+
+std::string pathText(const std::filesystem::path& path) {
+    // Paths are UTF-8 bytes here; the message wants GBK.
+    const std::u8string utf8 = path.u8string();
+    return utf8ToLocal(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+}  // namespace
+
+std::vector<std::string> splitPlateLines(std::string_view bytes) {
+    return splitText(textUpToZero(bytes), "\r\n");
+}
+
+size_t importPlates(const std::filesystem::path& file, PlateStore& plates) {
+    std::string bytes;
+    if (!readWholeFile(file, bytes)) {
+        return 0;
+    }
+    std::vector<std::string> lines = splitPlateLines(bytes);
+    bytes.clear();
+    bytes.shrink_to_fit();
+    const std::string origin = gbk("由外部导入");
+    std::vector<PlateRow> chunk;
+    for (size_t start = 0; start < lines.size(); start += kImportChunk) {
+        const size_t end = std::min(lines.size(), start + kImportChunk);
+        chunk.clear();
+        chunk.resize(end - start);
+        for (size_t k = start; k < end; ++k) {
+            chunk[k - start].plate = trimSpaces(lines[k]);
+            chunk[k - start].date = origin;
+        }
+        plates.appendAllNumbered(std::move(chunk), 0);
+    }
+    return lines.size();
+}
+
+std::string exportText(const PlateStore& plates, ExportRule rule) {
+    return plates.read([rule](const std::vector<PlateRow>& rows) {
+        std::string out;
+        for (const PlateRow& row : rows) {
+            if (selected(row, rule)) {
+                out += row.plate;
+                out += "\r\n";
+            }
+        }
+        return out;
+    });
+}
+
+std::filesystem::path completeTextFileName(const std::filesystem::path& chosen) {
+    const std::string& name = chosen.native();
+    if (name.find(".txt") != std::string::npos) {
+        return chosen;
+    }
+    return std::filesystem::path(name + ".txt");
+}
+
+bool exportPlates(const PlateStore& plates, ExportRule rule, const std::filesystem::path& chosen,
+                  MessageBoxes& messages) {
+    const std::string text = exportText(plates, rule);
+    const std::filesystem::path target = completeTextFileName(chosen);
+    const bool written = writeWholeFile(target, text);
+    if (written) {
+        messages.showMessage({gbk("已导出到>") + pathText(target), gbk("温馨提示："),
+                              MessageButtons::Ok, MessageIcon::Information});
+    } else {
+        messages.showMessage({gbk("导出失败，无法写入>") + pathText(target), gbk("温馨提示："),
+                              MessageButtons::Ok, MessageIcon::Critical});
+    }
+    return written;
+}
+
+}  // namespace yhz

@@ -1,0 +1,43 @@
+#pragma once
+// Plate text files: GBK, one plate per line, CR LF after every line.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plates/plate_store.h"
+
+namespace yhz {
+
+class MessageBoxes;
+
+// The pieces of a file's bytes between CR LF pairs, the bytes taken up to the
+// first zero byte. A lone CR or LF is not a line end; an empty piece after the
+// last CR LF is dropped, other empty lines stay.
+std::vector<std::string> splitPlateLines(std::string_view bytes);
+
+// Appends one row per line: Id = its 0-based position in the list, the plate
+// trimmed of outer spaces, the date "由外部导入", unchecked, status 0. A file
+// that cannot be read appends nothing. Returns the number of rows appended.
+size_t importPlates(const std::filesystem::path& file, PlateStore& plates);
+
+enum class ExportRule {
+    Checked,    // "导出选中"
+    Available,  // status 1: "导出未选号牌"
+    Failed,     // status neither 1 nor 2: "导出失败号码"
+};
+
+// The file's content: the plate of every row the rule selects, each with CR LF.
+std::string exportText(const PlateStore& plates, ExportRule rule);
+
+// The name with ".txt" appended unless it holds ".txt" anywhere (case matters).
+std::filesystem::path completeTextFileName(const std::filesystem::path& chosen);
+
+// Writes the selected plates to the completed name, replacing a file there,
+// then confirms "已导出到>" + the path, or reports that the write failed.
+// Returns whether the file was written.
+bool exportPlates(const PlateStore& plates, ExportRule rule, const std::filesystem::path& chosen,
+                  MessageBoxes& messages);
+
+}  // namespace yhz

@@ -1,0 +1,71 @@
+#pragma once
+// The candidate plates of the plate list: Id (display only), plate text,
+// release date or origin, check mark and the query status kept as the row's
+// item data.
+
+#include <cstdint>
+#include <string>
+
+#include "plates/row_store.h"
+
+namespace yhz {
+
+// The row's 32-bit item data. Other values may be stored; they mean nothing.
+enum class PlateStatus : std::int32_t { Unknown = 0, Available = 1, Occupied = 2 };
+
+struct PlateRow {
+    static constexpr int kColumns = 3;
+    enum Column { kId = 0, kPlate = 1, kDate = 2 };
+
+    std::string id;     // "Id": the row's position when it was written
+    std::string plate;  // "号牌"
+    std::string date;   // "投放日期"
+    bool checked = false;
+    std::int32_t status = 0;
+
+    std::string* cell(int column) {
+        switch (column) {
+            case kId:
+                return &id;
+            case kPlate:
+                return &plate;
+            case kDate:
+                return &date;
+            default:
+                return nullptr;
+        }
+    }
+};
+
+class PlateStore : public RowStore<PlateRow> {
+public:
+    std::int32_t status(int row) const {
+        return readRow(row, std::int32_t{0}, [](const PlateRow& r) { return r.status; });
+    }
+    bool setStatus(int row, std::int32_t status) {
+        return writeRow(row, [&](PlateRow& r) {
+            r.status = status;
+            return true;
+        });
+    }
+    bool setStatus(int row, PlateStatus status) {
+        return setStatus(row, static_cast<std::int32_t>(status));
+    }
+
+    // Appends an unchecked row of status 0 whose Id is its own index plus
+    // `idBase` (1 for generated rows, 0 for imported ones). Returns the index.
+    int appendNumbered(std::string plate, std::string date, int idBase) {
+        std::vector<PlateRow> one(1);
+        one[0].plate = std::move(plate);
+        one[0].date = std::move(date);
+        return appendAllNumbered(std::move(one), idBase);
+    }
+
+    int appendAllNumbered(std::vector<PlateRow>&& rows, int idBase) {
+        return appendAll(std::move(rows), [idBase](PlateRow& r, int index) {
+            r.id = std::to_string(index + idBase);
+        });
+    }
+};
+
+}  // namespace yhz
