@@ -17,9 +17,32 @@ namespace yhz {
 
 using Json = nlohmann::ordered_json;
 
+namespace {
+struct Ref;
+}  // namespace
+
+// The value is a node of a tree that readers made by getObject share until
+// one of them writes: the writer first takes a copy of its own, so a reader
+// never sees another's changes, and reading a reply costs no copying.
 struct ScriptJson::State {
     bool defined = true;  // false: the value is undefined (a failed parse)
-    Json value = Json::object();
+    std::shared_ptr<Json> root = std::make_shared<Json>(Json::object());
+    const Json* node = root.get();
+
+    const Json& value() const { return *node; }
+    Json& writable() {
+        if (root.use_count() > 1 || node != root.get()) {
+            root = std::make_shared<Json>(*node);
+            node = root.get();
+        }
+        return *root;
+    }
+    void replace(Json v) {
+        root = std::make_shared<Json>(std::move(v));
+        node = root.get();
+    }
+    // Holds the value `r` names in `from`; no value when it names none.
+    void takeCopyOf(const State& from, const Ref& r);
 };
 
 namespace {
@@ -638,18 +661,18 @@ bool ScriptJson::parse(std::string_view text) {
         std::optional<Json> v = parseGbkJson(text, kMaxDepth);
         if (!v || v->is_null()) {
             state_->defined = false;
-            state_->value = Json();
+            state_->replace(Json());
             return false;
         }
         state_->defined = true;
-        state_->value = std::move(*v);
+        state_->replace(std::move(*v));
         return true;
     });
 }
 
 std::string ScriptJson::toJson() const {
     return guarded(std::string(), [&] {
-        return state_->defined ? toLocal(jsText(state_->value)) : std::string();
+        return state_->defined ? toLocal(jsText(state_->value())) : std::string();
     });
 }
 
@@ -659,7 +682,7 @@ void ScriptJson::setMember(std::string_view path, std::string_view value, bool r
             raw ? parseGbkJson(value.empty() ? std::string_view("{}") : value, kMaxDepth)
                 : std::optional<Json>(Json(toUtf8(value)));
         if (v) {
-            assignAt(state_->defined, state_->value, path, std::move(v));
+            assignAt(state_->defined, state_->writable(), path, std::move(v));
         }
         return 0;
     });
@@ -668,11 +691,11 @@ void ScriptJson::setMember(std::string_view path, std::string_view value, bool r
 void ScriptJson::setMemberJson(std::string_view path, std::string_view json) {
     guarded(0, [&] {
         if (json.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-            assignAt(state_->defined, state_->value, path, std::nullopt);
+            assignAt(state_->defined, state_->writable(), path, std::nullopt);
             return 0;
         }
         if (std::optional<Json> v = parseGbkJson(json, kMaxDepth)) {
-            assignAt(state_->defined, state_->value, path, std::move(v));
+            assignAt(state_->defined, state_->writable(), path, std::move(v));
         }
         return 0;
     });
@@ -683,14 +706,15 @@ void ScriptJson::setNumber(std::string_view path, double number) {
         return;
     }
     guarded(0, [&] {
-        assignAt(state_->defined, state_->value, path, Json(numberFromText(formatG13(number))));
+        assignAt(state_->defined, state_->writable(), path,
+                 Json(numberFromText(formatG13(number))));
         return 0;
     });
 }
 
 double ScriptJson::getNumber(std::string_view path) const {
     return guarded(0.0, [&] {
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Member);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Member);
         if (r.kind == Ref::Number) {
             return r.number;
         }
@@ -713,40 +737,36 @@ double ScriptJson::getNumber(std::string_view path) const {
 
 std::string ScriptJson::getMemberJson(std::string_view path) const {
     return guarded(std::string(), [&] {
-        return toLocal(refJson(evaluate(state_->defined, state_->value, path, PathRule::Member)));
+        return toLocal(refJson(evaluate(state_->defined, state_->value(), path, PathRule::Member)));
     });
 }
 
 std::string ScriptJson::getText(std::string_view path, bool asJson) const {
     return guarded(std::string(), [&] {
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Bracket);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Bracket);
         return asJson ? toLocal(refJson(r)) : refText(r);
     });
 }
 
-namespace {
-
-// An independent copy of the value `r` names; no value when it names none.
-void copyInto(bool& defined, Json& value, const Ref& r) {
+void ScriptJson::State::takeCopyOf(const State& from, const Ref& r) {
     if (r.kind == Ref::Node && !r.node->is_null()) {
         defined = true;
-        value = *r.node;
+        root = from.root;
+        node = r.node;
     } else if (r.kind == Ref::Number) {
         defined = true;
-        value = r.number;
+        replace(Json(r.number));
     } else {
         defined = false;
-        value = Json();
+        replace(Json());
     }
 }
-
-}  // namespace
 
 ScriptJson ScriptJson::getObject(std::string_view path) const {
     return guarded(ScriptJson(), [&] {
         ScriptJson out;
-        copyInto(out.state_->defined, out.state_->value,
-                 evaluate(state_->defined, state_->value, path, PathRule::Bracket));
+        out.state_->takeCopyOf(*state_,
+                               evaluate(state_->defined, state_->value(), path, PathRule::Bracket));
         return out;
     });
 }
@@ -756,7 +776,7 @@ long ScriptJson::count(std::string_view path) const {
         if (!state_->defined) {
             return 0L;
         }
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Bracket);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Bracket);
         if (r.kind == Ref::Error) {
             return 0L;
         }
@@ -784,10 +804,10 @@ void ScriptJson::push(std::string_view value, std::string_view path, bool raw) {
         if (!steps || static_cast<int>(steps->size()) + 1 + (v ? valueDepth(*v) : 0) > kMaxDepth) {
             return 0;
         }
-        const Ref target = evaluate(state_->defined, state_->value, path, PathRule::Member);
+        const Ref target = evaluate(state_->defined, state_->writable(), path, PathRule::Member);
         Json* array = target.kind == Ref::Node && target.node->is_array()
                           ? const_cast<Json*>(target.node)
-                          : assignAt(state_->defined, state_->value, path, Json::array());
+                          : assignAt(state_->defined, state_->writable(), path, Json::array());
         if (array != nullptr && v) {
             array->push_back(std::move(*v));
         }
@@ -798,9 +818,9 @@ void ScriptJson::push(std::string_view value, std::string_view path, bool raw) {
 ScriptJson ScriptJson::elementObject(long index, std::string_view path) const {
     return guarded(ScriptJson(), [&] {
         ScriptJson out;
-        copyInto(
-            out.state_->defined, out.state_->value,
-            elementOf(evaluate(state_->defined, state_->value, path, PathRule::Member), index));
+        out.state_->takeCopyOf(
+            *state_,
+            elementOf(evaluate(state_->defined, state_->value(), path, PathRule::Member), index));
         return out;
     });
 }
@@ -808,7 +828,7 @@ ScriptJson ScriptJson::elementObject(long index, std::string_view path) const {
 std::string ScriptJson::elementText(long index, std::string_view path, bool asJson) const {
     return guarded(std::string(), [&] {
         const Ref r =
-            elementOf(evaluate(state_->defined, state_->value, path, PathRule::Member), index);
+            elementOf(evaluate(state_->defined, state_->value(), path, PathRule::Member), index);
         return asJson ? toLocal(refJson(r)) : refText(r);
     });
 }
@@ -820,7 +840,7 @@ void ScriptJson::setElement(long index, std::string_view value, bool raw) {
         if (!v || !state_->defined) {
             return 0;
         }
-        Json& root = state_->value;
+        Json& root = state_->writable();
         if (root.is_object()) {
             root[std::to_string(index)] = std::move(*v);
         } else if (root.is_array() && index >= 0) {
@@ -835,8 +855,8 @@ void ScriptJson::setElement(long index, std::string_view value, bool raw) {
 
 void ScriptJson::removeElement(long index) {
     guarded(0, [&] {
-        if (state_->defined && state_->value.is_array()) {
-            spliceOne(state_->value, index);
+        if (state_->defined && state_->value().is_array()) {
+            spliceOne(state_->writable(), index);
         }
         return 0;
     });
@@ -846,7 +866,7 @@ void ScriptJson::removeAt(std::string_view pathWithIndex) {
     guarded(0, [&] {
         const std::string name = textBefore(pathWithIndex, "[");
         const long index = leadingInteger(textBetween(pathWithIndex, "[", "]"));
-        const Ref r = evaluate(state_->defined, state_->value, name, PathRule::Bracket);
+        const Ref r = evaluate(state_->defined, state_->writable(), name, PathRule::Bracket);
         if (r.kind == Ref::Node && r.node->is_array()) {
             spliceOne(const_cast<Json&>(*r.node), index);
         }
@@ -857,10 +877,10 @@ void ScriptJson::removeAt(std::string_view pathWithIndex) {
 void ScriptJson::reset(int typeCode) {
     if (typeCode == kNull || typeCode == kObject) {
         state_->defined = true;
-        state_->value = Json::object();
+        state_->replace(Json::object());
     } else if (typeCode == kArray) {
         state_->defined = true;
-        state_->value = Json::array();
+        state_->replace(Json::array());
     }
 }
 
@@ -869,7 +889,7 @@ void ScriptJson::setRoot(std::string_view value, bool raw) {
         std::optional<Json> v =
             raw ? parseGbkJson(value, kMaxDepth) : std::optional<Json>(Json(toUtf8(value)));
         if (v) {
-            assignAt(state_->defined, state_->value, "", std::move(v));
+            assignAt(state_->defined, state_->writable(), "", std::move(v));
         }
         return 0;
     });
@@ -877,7 +897,7 @@ void ScriptJson::setRoot(std::string_view value, bool raw) {
 
 bool ScriptJson::has(std::string_view path) const {
     return guarded(false, [&] {
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Member);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Member);
         return r.kind == Ref::Number || r.kind == Ref::Function ||
                (r.kind == Ref::Node && !r.node->is_null());
     });
@@ -886,7 +906,7 @@ bool ScriptJson::has(std::string_view path) const {
 long ScriptJson::keys(std::vector<std::string>& list, std::string_view path) const {
     return guarded(0L, [&] {
         list.clear();
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Bracket);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Bracket);
         if (r.kind == Ref::Node && r.node->is_object()) {
             for (const auto& [key, member] : r.node->items()) {
                 (void)member;
@@ -903,7 +923,7 @@ long ScriptJson::keys(std::vector<std::string>& list, std::string_view path) con
 
 int ScriptJson::typeOf(std::string_view path) const {
     return guarded(kOther, [&] {
-        const Ref r = evaluate(state_->defined, state_->value, path, PathRule::Member);
+        const Ref r = evaluate(state_->defined, state_->value(), path, PathRule::Member);
         if (r.kind == Ref::Error || r.kind == Ref::Function) {
             return kOther;
         }
@@ -932,7 +952,7 @@ int ScriptJson::typeOf(std::string_view path) const {
 
 void ScriptJson::clear() {
     state_->defined = true;
-    state_->value = Json::object();
+    state_->replace(Json::object());
 }
 
 }  // namespace yhz

@@ -49,7 +49,7 @@ CookieStore& CookieStore::browser() {
 void CookieStore::set(StoredCookie cookie) {
     cookie.domain = normalDomain(cookie.domain);
     if (cookie.path.empty()) {
-        cookie.path = "/";
+        cookie.path.push_back('/');
     }
     std::unique_lock lock(mutex_);
     for (Entry& e : entries_) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,22 @@ TEST(ScriptJson, getObjectIsAnIndependentCopyAndMissingHoldsNothing) {
     j.setNumber("data.w", 3);
     EXPECT_EQ(part.toJson(), R"({"v":2})");
     EXPECT_EQ(j.toJson(), R"({"data":{"v":1,"w":3}})");
+
+    // Readers made from one reply stay apart whichever writes, and outlive it.
+    auto reply = std::make_unique<ScriptJson>();
+    ASSERT_TRUE(reply->parse(R"({"d":{"l":[{"x":1},{"x":2}]}})"));
+    ScriptJson d = reply->getObject("d");
+    ScriptJson l = d.getObject("l");
+    ScriptJson e0 = l.elementObject(0);
+    reply->removeAt("d.l[0]");
+    reply.reset();
+    d.push("3", "l", true);
+    e0.setNumber("x", 9);
+    EXPECT_EQ(d.toJson(), R"({"l":[{"x":1},{"x":2},3]})");
+    EXPECT_EQ(l.toJson(), R"([{"x":1},{"x":2}])");
+    EXPECT_EQ(e0.toJson(), R"({"x":9})");
+    l.parse("[]");
+    EXPECT_EQ(d.count("l"), 3);
 
     ScriptJson none = j.getObject("nothing");
     EXPECT_EQ(none.toJson(), "");
