@@ -4,21 +4,27 @@
 #include <array>
 #include <random>
 
+#include <openssl/rand.h>
+
 namespace yhz::service {
 
 namespace {
 
+// 16 bytes from OpenSSL's generator as 32 hex digits: tokens must not be
+// guessable from the ones a client has seen.
 std::string randomToken() {
-    static thread_local std::random_device device;
     static constexpr char hex[] = "0123456789abcdef";
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        std::random_device device;
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(device());
+    }
     std::string token;
     token.reserve(32);
-    for (int i = 0; i < 4; ++i) {
-        unsigned value = device();
-        for (int j = 0; j < 8; ++j) {
-            token += hex[value & 0xfu];
-            value >>= 4;
-        }
+    for (unsigned char b : bytes) {
+        token += hex[b >> 4];
+        token += hex[b & 0xfu];
     }
     return token;
 }

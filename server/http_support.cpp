@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+#include <sys/socket.h>
+
 namespace yhz::web {
 
 namespace {
@@ -156,6 +158,12 @@ void applyLimits(httplib::Server& server, const Limits& limits) {
     server.set_write_timeout(limits.ioTimeout);
     server.set_keep_alive_timeout(static_cast<time_t>(limits.keepAliveTimeout.count()));
     server.set_keep_alive_max_count(limits.keepAliveRequests);
+    // httplib's default also sets SO_REUSEPORT, which would let a second copy
+    // of a server bind the same port and silently take half the clients.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
             res.status = 500;

@@ -1,0 +1,38 @@
+#pragma once
+// A fresh folder under the system's temporary directory, removed with its
+// content when the test is done.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace yhz::testing {
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& stem) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Opens a TCP connection to the loopback port, writes `bytes` and closes it.
+bool sendRaw(int port, const std::string& bytes);
+
+}  // namespace yhz::testing
