@@ -9,6 +9,8 @@
 #include <random>
 #include <unordered_map>
 
+#include <openssl/rand.h>
+
 #include "server/options.h"
 #include "sim/site_data.h"
 
@@ -22,15 +24,17 @@ constexpr const char* kJson = "application/json;charset=UTF-8";
 constexpr long kMaxPage = 100000;
 
 std::string newSessionId() {
-    static thread_local std::random_device device;
     static constexpr char hex[] = "0123456789ABCDEF";
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        std::random_device device;
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(device());
+    }
     std::string id;
-    for (int i = 0; i < 4; ++i) {
-        unsigned value = device();
-        for (int j = 0; j < 8; ++j) {
-            id += hex[value & 0xfu];
-            value >>= 4;
-        }
+    for (unsigned char b : bytes) {
+        id += hex[b >> 4];
+        id += hex[b & 0xfu];
     }
     return id;
 }
