@@ -5,19 +5,19 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeView>
 #include <thread>
 
 #include "app/core/program_values.h"
+#include "app/list_actions.h"
+#include "app/list_models.h"
+#include "app/list_views.h"
 #include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
@@ -66,26 +66,6 @@ QPushButton* pictureButton(QWidget* parent, const char* name, int x, int y, int 
     return button;
 }
 
-QTreeView* reportList(QWidget* parent, const char* name, int x, int y, int w, int h,
-                      const QStringList& headers, const QList<int>& widths) {
-    auto* view = place(new QTreeView(parent), name, x, y, w, h);
-    view->setRootIsDecorated(false);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    view->setFont(faceFont("黑体", 18, false));
-    auto* model = new QStandardItemModel(0, static_cast<int>(headers.size()), view);
-    model->setHorizontalHeaderLabels(headers);
-    view->setModel(model);
-    view->header()->setStretchLastSection(false);
-    view->header()->setMinimumSectionSize(16);
-    for (int column = 0; column < widths.size(); ++column) {
-        view->setColumnWidth(column, widths[column]);
-    }
-    return view;
-}
-
 QLineEdit* ruleEdit(QWidget* parent, const char* name, int x, int y, const char* text,
                     const char* colour) {
     auto* edit = place(new QLineEdit(QString::fromUtf8(text), parent), name, x, y, 168, 28);
@@ -128,6 +108,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
     access_ = std::make_unique<QtWindowAccess>(this);
     log_ = std::make_unique<OperationLog>(*access_);
+    new ListActions(this, *access_, lists_, plateMenu_, segmentMenu_, fileFilter(),
+                    defaultSuffix());
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
 
@@ -199,8 +181,8 @@ void MainWindow::buildFilterPage(QWidget* page) {
 
     auto* segments =
         place(new QGroupBox(QStringLiteral("投放号段"), page), "分组框5", 5, 188 - top, 464, 360);
-    reportList(segments, "超级列表框1", 14, 23, 430, 328,
-               {QStringLiteral("号段"), QStringLiteral("投放时间")}, {200, 160});
+    makeReportList(segments, "超级列表框1", 14, 23, 430, 328,
+                   new SegmentListModel(lists_.segments, this), {200, 160});
 }
 
 void MainWindow::buildQueryPage(QWidget* page) {
@@ -220,9 +202,8 @@ void MainWindow::buildQueryPage(QWidget* page) {
     place(new QComboBox(box), "组合框2", 35, 113, 156, 23);
     transparentLabel(box, "透明标签1", 40, 138, 394, 28, "绿色可用，红色占用，蓝色逾期,灰色查询中",
                      bold20);
-    reportList(box, "超级列表框3", 10, 172, 432, 336,
-               {QStringLiteral("Id"), QStringLiteral("号牌"), QStringLiteral("投放日期")},
-               {50, 125, 190});
+    makeReportList(box, "超级列表框3", 10, 172, 432, 336,
+                   new PlateListModel(lists_.plates, lists_.colours, this), {50, 125, 190});
 }
 
 void MainWindow::buildAnnouncement() {
@@ -258,7 +239,7 @@ void MainWindow::buildMenus() {
         segmentMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
     }
     auto popupOver = [this](const char* listName, QMenu* menu) {
-        auto* view = findChild<QTreeView*>(QString::fromUtf8(listName));
+        auto* view = findChild<QAbstractItemView*>(QString::fromUtf8(listName));
         connect(view, &QWidget::customContextMenuRequested, menu,
                 [menu](const QPoint&) { menu->popup(QCursor::pos()); });
     };

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/core/operation_log.h"
+#include "app/list_stores.h"
 
 class QTabWidget;
 class QTimer;
@@ -22,6 +23,8 @@ public:
 
     WindowAccess& access();
     OperationLog& log() { return *log_; }
+    // The rows of 超级列表框1 and 超级列表框3, their colours, the expired plates.
+    const ListStores& lists() const { return lists_; }
 
     QMenu* plateMenu() const { return plateMenu_; }
     QMenu* segmentMenu() const { return segmentMenu_; }
@@ -46,6 +49,7 @@ private:
     void buildLog();
     void buildMenus();
 
+    ListStores lists_;
     QTabWidget* tabs_ = nullptr;
     QTimer* trimTimer_ = nullptr;
     QMenu* plateMenu_ = nullptr;

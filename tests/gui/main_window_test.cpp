@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 #include <QWebEngineView>
 #include <thread>
 
@@ -120,10 +120,10 @@ private slots:
 
     void listsHaveTheirColumns() {
         MainWindow w;
-        auto* segments = find<QTreeView>(w, "超级列表框1");
-        auto* plates = find<QTreeView>(w, "超级列表框3");
+        auto* segments = find<QTableView>(w, "超级列表框1");
+        auto* plates = find<QTableView>(w, "超级列表框3");
         QVERIFY(segments && plates);
-        const auto header = [](QTreeView* v, int c) {
+        const auto header = [](QTableView* v, int c) {
             return v->model()->headerData(c, Qt::Horizontal).toString();
         };
         QCOMPARE(header(segments, 0), QStringLiteral("号段"));
