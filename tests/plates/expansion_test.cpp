@@ -76,15 +76,6 @@ TEST(Expansion, SkipsShortStartsAndStartsWithoutDigits) {
     EXPECT_EQ(plates[1], gbk("警") + "A1235");
 }
 
-TEST(Expansion, IncrementsDigitTexts) {
-    std::string d = "0999";
-    incrementDigits(d);
-    EXPECT_EQ(d, "1000");
-    d = "99";
-    incrementDigits(d);
-    EXPECT_EQ(d, "100");
-}
-
 class ExpansionRun : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -37,26 +37,6 @@ TEST(RowStore, PrimitivesAddressRowsByIndexAndIgnoreBadOnes) {
     EXPECT_EQ(store.rowCount(), 0);
 }
 
-TEST(RowStore, ChecksAllAndInvertsTwiceBack) {
-    SegmentStore store;
-    for (int k = 0; k < 5; ++k) {
-        store.append();
-    }
-    store.setChecked(1, true);
-    store.setChecked(4, true);
-    store.invertChecks();
-    EXPECT_TRUE(store.checked(0));
-    EXPECT_FALSE(store.checked(1));
-    store.invertChecks();
-    EXPECT_FALSE(store.checked(0));
-    EXPECT_TRUE(store.checked(1));
-    EXPECT_TRUE(store.checked(4));
-    store.checkAll();
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_TRUE(store.checked(k));
-    }
-}
-
 TEST(RowStore, ReportsChangesInBatchesWithOneWakeUpEach) {
     PlateStore store;
     int wakeUps = 0;
