@@ -910,7 +910,9 @@ long ScriptJson::keys(std::vector<std::string>& list, std::string_view path) con
         if (r.kind == Ref::Node && r.node->is_object()) {
             for (const auto& [key, member] : r.node->items()) {
                 (void)member;
-                list.push_back(toLocal(key));
+                if (!isLibraryMember(key)) {
+                    list.push_back(toLocal(key));
+                }
             }
         } else if (r.kind == Ref::Node && r.node->is_array()) {
             for (size_t k = 0; k < r.node->size(); ++k) {

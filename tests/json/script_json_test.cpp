@@ -107,6 +107,9 @@ TEST(ScriptJson, keysInOrderWithGbkNames) {
     EXPECT_EQ(j.keys(list, "missing"), 0);
     EXPECT_TRUE(list.empty());
     EXPECT_EQ(j.getText(gbk("号段")), "3");
+    ASSERT_TRUE(j.parse(R"({"toJSONString":1,"x":2,"parseJSON":3})"));
+    EXPECT_EQ(j.keys(list), 1);
+    EXPECT_EQ(list, std::vector<std::string>{"x"});
 }
 
 TEST(ScriptJson, getObjectIsAnIndependentCopyAndMissingHoldsNothing) {
