@@ -12,6 +12,12 @@ namespace yhz {
 class InstanceLock final : public InstanceGuard {
 public:
     InstanceClaim claim() override;
+    // Gives the claim up before the process ends without unwinding.
+    void release() {
+        if (lock_) {
+            lock_->unlock();
+        }
+    }
 
 private:
     std::unique_ptr<QLockFile> lock_;  // held until the process ends

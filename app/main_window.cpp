@@ -77,7 +77,7 @@ QLineEdit* ruleEdit(QWidget* parent, const char* name, int x, int y, const char*
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("云海舟查号软件"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/logo.png")));
@@ -116,9 +116,28 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     // The data folder must exist before anything saves into it; a failure
     // surfaces only when a save fails.
     ensureDirectory(dataDirectory() + "/");
+
+    if (startup) {
+        if (!startup->info) {
+            log_->appendLog(gbk("无法获取服务信息，本次启动未检查版本"));
+        }
+        startupThread_ =
+            std::thread([this, info = std::move(startup->info), fetch = std::move(startup->fetch)] {
+                runStartupData({*access_, *log_, *startupValues_, info, fetch});
+            });
+    }
+}
+
+void MainWindow::waitForStartupData() {
+    if (startupThread_.joinable()) {
+        startupThread_.join();
+    }
 }
 
 MainWindow::~MainWindow() {
+    // The thread writes into this window's access and log; its requests are
+    // bounded, so this wait is too.
+    waitForStartupData();
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         detachSkin(*app);
     }

@@ -4,9 +4,14 @@
 #include <QMenu>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "app/core/operation_log.h"
+#include "app/core/service_info.h"
 #include "app/list_stores.h"
+#include "region/region_catalog.h"
+#include "region/startup_data.h"
 
 class QTabWidget;
 class QTimer;
@@ -18,8 +23,20 @@ class QtWindowAccess;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // What the start-up data thread works from. A window made without it
+    // (as in most tests) leaves its drop-down lists and the log empty.
+    struct Startup {
+        std::optional<ServiceInfo> info;
+        InformationFetch fetch;
+    };
+
+    explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // The site list, relay address and query lock that the start-up thread fills.
+    StartupValues& startupValues() { return *startupValues_; }
+    // Waits until the start-up data thread has ended (tests).
+    void waitForStartupData();
 
     WindowAccess& access();
     OperationLog& log() { return *log_; }
@@ -56,6 +73,8 @@ private:
     QMenu* segmentMenu_ = nullptr;
     std::unique_ptr<QtWindowAccess> access_;
     std::unique_ptr<OperationLog> log_;
+    std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
+    std::thread startupThread_;
     int pageTop_ = 0;  // height of the tab bar above each page's area
 };
 

@@ -11,9 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTableView>
 #include <QWebEngineView>
 #include <thread>
 
@@ -226,6 +226,44 @@ private slots:
         QCOMPARE(access.editText("编辑框2"), std::string("4"));
         find<QTabWidget>(w, "选择夹2")->setCurrentIndex(1);
         QCOMPARE(access.currentPage(), 1);
+    }
+
+    void startupDataFillsTheRealWindow() {
+        ServiceInfo info;
+        info.latestVersion = "2.1.2";
+        info.announcement = gbk("今日公告");
+        info.serviceConfigJson = R"({"url1":"http://127.0.0.1:9/relay"})";
+        MainWindow w(MainWindow::Startup{info, [](std::string_view path) {
+                                             return std::string(path == "/GetLine.php" ? "2" : "");
+                                         }});
+        w.show();
+        w.waitForStartupData();
+        QCoreApplication::processEvents();
+        auto* regions = find<QComboBox>(w, "组合框1");
+        QCOMPARE(regions->count(), 53);
+        QCOMPARE(regions->currentIndex(), 0);
+        QCOMPARE(regions->currentText(), QStringLiteral("北京-京A"));
+        QCOMPARE(find<QComboBox>(w, "组合框2")->count(), 2);
+        QCOMPARE(find<QComboBox>(w, "组合框2")->itemText(1), QStringLiteral("   线路[ 2 ]"));
+        QCOMPARE(find<QLabel>(w, "透明标签_公告")->text(), QStringLiteral("今日公告"));
+        QCOMPARE(w.startupValues().relayAddress(), std::string("http://127.0.0.1:9/relay"));
+        QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")
+                    ->toPlainText()
+                    .contains(QStringLiteral("----实际以官方查询为准，数据仅供参考-----")));
+        // Choosing 江苏盐城 points at site entry 18.
+        regions->setCurrentIndex(17);
+        QVERIFY(w.startupValues().site(w.access().selection("组合框1") + 1).find("js-yc") !=
+                std::string::npos);
+    }
+
+    void missingServiceInformationIsLogged() {
+        MainWindow w(MainWindow::Startup{std::nullopt, {}});
+        w.waitForStartupData();
+        QCoreApplication::processEvents();
+        QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")
+                    ->toPlainText()
+                    .contains(QStringLiteral("无法获取服务信息")));
+        QCOMPARE(find<QComboBox>(w, "组合框2")->count(), 0);
     }
 
     void aWorkersMessageBoxWaitsForTheAnswer() {

@@ -1,0 +1,94 @@
+#include "app/core/service_client.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+
+#include "json/script_json.h"
+#include "net/encoding.h"
+#include "net/gbk_text.h"
+
+namespace yhz {
+
+ServiceClient::ServiceClient(std::string baseAddress, HttpLimits limits)
+    : base_(std::move(baseAddress)), client_(limits) {
+    while (!base_.empty() && base_.back() == '/') {
+        base_.pop_back();
+    }
+}
+
+HttpLimits ServiceClient::startLimits() {
+    HttpLimits limits;
+    limits.connectTimeout = std::chrono::milliseconds(1500);
+    limits.stallTimeout = std::chrono::milliseconds(1200);
+    limits.maxBodyBytes = 256 * 1024;
+    return limits;
+}
+
+std::optional<ServiceInfo> ServiceClient::obtain() {
+    CookieJar noCookies;  // the service needs none; keep the shared engine out of it
+    WebRequestArgs args;
+    args.cookieText = &noCookies;
+    const std::string body = client_.webRequest(base_ + "/api/service-info", args);
+    if (body.empty()) {
+        return std::nullopt;
+    }
+    return parseServiceInfo(body);
+}
+
+std::string ServiceClient::accessToken(const std::string& user) const {
+    CookieJar noCookies;
+    WebRequestArgs args;
+    args.method = 1;
+    args.formText = "userIdentifier=" + urlEncode(user, true, false);
+    args.cookieText = &noCookies;
+    return textUpToZero(client_.webRequest(base_ + "/api/token", args));
+}
+
+std::optional<ServiceInfo> parseServiceInfo(std::string_view utf8Json) {
+    ScriptJson reader;
+    if (!reader.parse(utf8ToLocal(utf8Json)) ||
+        reader.typeOf("latestVersion") != ScriptJson::kString) {
+        return std::nullopt;
+    }
+    ServiceInfo info;
+    info.latestVersion = reader.getText("latestVersion");
+    info.packageName = reader.getText("packageName");
+    info.packageAddress = reader.getText("packageAddress");
+    info.announcement = reader.getText("announcement");
+    info.serviceConfigJson = reader.getText("serviceConfigJson");
+    return info;
+}
+
+std::string userIdentifierFor(std::string_view machineId) {
+    // FNV-1a over a salted id: the service never sees the machine id itself.
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (const char c : std::string("yunhaizhou-user:") + std::string(machineId)) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    std::array<char, 24> text{};
+    std::snprintf(text.data(), text.size(), "u%016llx", static_cast<unsigned long long>(hash));
+    return text.data();
+}
+
+std::string userIdentifier() {
+    static const std::string id = [] {
+        for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+            std::ifstream in(file);
+            std::string line;
+            if (std::getline(in, line) && !trimSpaces(line).empty()) {
+                return userIdentifierFor(trimSpaces(line));
+            }
+        }
+        std::array<char, 256> host{};
+        gethostname(host.data(), host.size() - 1);
+        return userIdentifierFor(host.data());
+    }();
+    return id;
+}
+
+}  // namespace yhz

@@ -1,0 +1,44 @@
+#pragma once
+// The regions the user can choose, and the values the start-up thread sets
+// for everyone else to read.
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace yhz {
+
+// Display texts of the built-in regions ("北京-京A", ...), GBK, in order.
+std::vector<std::string> builtInRegions();
+// Base addresses of the built-in sites, "https://" each, in the regions' order.
+std::vector<std::string> builtInSites();
+
+// "江苏盐城-苏J" -> "苏J"; the region name is what stands before it.
+std::string platePrefix(std::string_view displayText);
+
+// Values that live for the whole run and are filled by the start-up thread:
+// the 1-based site list, the relay address and the lock of the query run.
+// Reads and writes may come from any thread.
+class StartupValues {
+public:
+    void setSiteList(std::vector<std::string> sites);
+    // Entry `index` (1-based) of the site list; "" when there is none.
+    std::string site(int index) const;
+    size_t siteCount() const;
+
+    void setRelayAddress(std::string address);
+    std::string relayAddress() const;
+
+    // The lock shared by the query controller and its workers. It exists from
+    // the start, before anything that can take time.
+    std::mutex& queryLock() { return queryLock_; }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> sites_;
+    std::string relayAddress_;
+    std::mutex queryLock_;
+};
+
+}  // namespace yhz

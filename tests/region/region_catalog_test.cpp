@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "net/encoding.h"
+#include "region/embedded_data.h"
+#include "region/region_catalog.h"
+
+namespace yhz {
+namespace {
+
+TEST(RegionCatalog, EmbeddedTextHasItsFixedShape) {
+    const std::string_view text = embeddedRegionText();
+    EXPECT_EQ(text.size(), 856u);
+    EXPECT_EQ(text.find('='), std::string_view::npos);
+    const std::string bytes = base64Decode(text);
+    EXPECT_EQ(bytes.size(), 642u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST(RegionCatalog, RegionsInTheirFixedOrder) {
+    const std::vector<std::string> regions = builtInRegions();
+    ASSERT_EQ(regions.size(), 53u);
+    EXPECT_EQ(regions[0], gbk("北京-京A"));
+    EXPECT_EQ(regions[17], gbk("江苏盐城-苏J"));
+    EXPECT_EQ(regions[41], gbk("广西壮族自治区-桂O"));
+    EXPECT_EQ(regions[52], gbk("新疆-新O"));
+    // Zhejiang keeps its own letter order.
+    std::string zhejiang;
+    for (size_t k = 22; k <= 32; ++k) {
+        zhejiang += localToUtf8(platePrefix(regions[k])).substr(3);
+    }
+    EXPECT_EQ(zhejiang, "ABCFEDGHLJK");
+    EXPECT_EQ(platePrefix(regions[17]), gbk("苏J"));
+}
+
+TEST(RegionCatalog, OneHttpsSitePerRegion) {
+    const std::vector<std::string> sites = builtInSites();
+    ASSERT_EQ(sites.size(), 53u);
+    std::set<std::string> distinct(sites.begin(), sites.end());
+    EXPECT_EQ(distinct.size(), 53u);
+    for (const std::string& site : sites) {
+        EXPECT_EQ(site.rfind("https://", 0), 0u) << site;
+        EXPECT_NE(site.back(), '/');
+    }
+}
+
+TEST(RegionCatalog, SiteListIsOneBased) {
+    StartupValues values;
+    EXPECT_EQ(values.site(1), "");
+    values.setSiteList(builtInSites());
+    EXPECT_EQ(values.siteCount(), 53u);
+    EXPECT_EQ(values.site(1), builtInSites()[0]);
+    // 江苏盐城 is item 17 of the choice and entry 18 of the site list.
+    EXPECT_NE(values.site(18).find("js-yc"), std::string::npos);
+    EXPECT_EQ(values.site(0), "");
+    EXPECT_EQ(values.site(54), "");
+}
+
+}  // namespace
+}  // namespace yhz

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/core/operation_log.h"
+#include "app/core/service_client.h"
+#include "net/encoding.h"
+#include "net/http_client.h"
+#include "region/region_catalog.h"
+#include "region/startup_data.h"
+#include "server/service.h"
+#include "support/recording_window.h"
+
+namespace yhz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ServiceClientTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = fs::temp_directory_path() / ("yhz-client-" + std::to_string(::getpid()));
+        fs::create_directories(folder_);
+        service::ServiceOptions options;
+        options.port = 0;
+        options.databasePath = (folder_ / "service.sqlite").string();
+        options.relayDelay = std::chrono::milliseconds(0);
+        std::string error;
+        service_ = service::Service::start(options, &error).release();
+        ASSERT_NE(service_, nullptr) << error;
+    }
+    static void TearDownTestSuite() {
+        delete service_;
+        service_ = nullptr;
+        fs::remove_all(folder_);
+    }
+    static std::string base() { return "http://127.0.0.1:" + std::to_string(service_->port()); }
+
+    static inline service::Service* service_ = nullptr;
+    static inline fs::path folder_;
+};
+
+TEST_F(ServiceClientTest, ServiceInformationArrivesInGbk) {
+    ServiceClient client(base());
+    const auto info = client.obtain();
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->latestVersion, "2.1.2");
+    EXPECT_FALSE(info->announcement.empty());
+    EXPECT_EQ(localToUtf8(utf8ToLocal(localToUtf8(info->announcement))),
+              localToUtf8(info->announcement));
+    EXPECT_EQ(relayAddressFrom(info->serviceConfigJson), base() + "/relay");
+}
+
+TEST_F(ServiceClientTest, TokensAre32BytesAndFreshEachTime) {
+    ServiceClient client(base());
+    const std::string a = client.accessToken(userIdentifier());
+    const std::string b = client.accessToken(userIdentifier());
+    EXPECT_EQ(a.size(), 32u);
+    EXPECT_EQ(b.size(), 32u);
+    EXPECT_NE(a, b);
+    // An identifier the service refuses gets its error text, never 32 bytes.
+    EXPECT_NE(client.accessToken("bad id with spaces").size(), 32u);
+}
+
+TEST_F(ServiceClientTest, StartUpDataFromTheRealService) {
+    test::RecordingWindow window;
+    OperationLog log(window);
+    StartupValues values;
+    ServiceClient client(base());
+    const std::string address = base();
+    runStartupData({window, log, values, client.obtain(), [address](std::string_view path) {
+                        return HttpClient().webRequest(address + std::string(path));
+                    }});
+    EXPECT_EQ(window.itemCount("组合框1"), 53);
+    EXPECT_EQ(window.itemCount("组合框2"), 3);
+    EXPECT_EQ(values.relayAddress(), base() + "/relay");
+    EXPECT_FALSE(window.captions["透明标签_公告"].empty());
+    const std::string content = log.content();
+    EXPECT_EQ(content.rfind(std::string(41, '-') + "\r\n", 0), 0u);
+    EXPECT_GT(content.size(), 41u + 2 + 2 + 40);
+}
+
+// A listener whose connections are accepted by the system and never answered.
+int silentListener(int* port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        return -1;
+    }
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
+TEST(ServiceClient, DownServiceNeverHoldsUpTheStart) {
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ServiceClient("http://127.0.0.1:1").obtain().has_value());
+    EXPECT_EQ(ServiceClient("http://127.0.0.1:1").accessToken("u1"), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+
+    int port = 0;
+    const int fd = silentListener(&port);
+    ASSERT_GE(fd, 0);
+    started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ServiceClient("http://127.0.0.1:" + std::to_string(port)).obtain().has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    ::close(fd);
+}
+
+TEST(ServiceClient, AnswersThatAreNotServiceInformation) {
+    EXPECT_FALSE(parseServiceInfo("").has_value());
+    EXPECT_FALSE(parseServiceInfo("<html>").has_value());
+    EXPECT_FALSE(parseServiceInfo("[1,2]").has_value());
+    EXPECT_FALSE(parseServiceInfo(R"({"latestVersion":2.1})").has_value());
+    const auto info =
+        parseServiceInfo(R"({"latestVersion":"2.1.2","announcement":"\u516c\u544a"})");
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->announcement, gbk("公告"));
+    EXPECT_EQ(info->serviceConfigJson, "");
+}
+
+TEST(ServiceClient, UserIdentifierIsStablePerMachine) {
+    EXPECT_EQ(userIdentifier(), userIdentifier());
+    EXPECT_EQ(userIdentifierFor("abc"), userIdentifierFor("abc"));
+    EXPECT_NE(userIdentifierFor("abc"), userIdentifierFor("abd"));
+    EXPECT_EQ(userIdentifier().size(), 17u);
+}
+
+}  // namespace
+}  // namespace yhz
