@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "app/core/profile.h"
 #include "net/encoding.h"
 #include "region/embedded_data.h"
 #include "region/region_catalog.h"
+#include "sim/site_data.h"
 
 namespace yhz {
 namespace {
@@ -53,6 +55,29 @@ TEST(RegionCatalog, SiteListIsOneBased) {
     EXPECT_NE(values.site(18).find("js-yc"), std::string::npos);
     EXPECT_EQ(values.site(0), "");
     EXPECT_EQ(values.site(54), "");
+}
+
+}  // namespace
+}  // namespace yhz
+
+namespace yhz {
+namespace {
+
+// The demo build's site list and the simulator serve the same world: the
+// same regions in the same order, each under the host the client asks for.
+TEST(RegionCatalog, DemoSitesMatchTheSimulator) {
+    const std::vector<std::string> regions = builtInRegions();
+    const std::vector<std::string> sites = builtInSites();
+    const auto& simulated = sim::regions();
+    ASSERT_EQ(simulated.size(), regions.size());
+    for (size_t k = 0; k < simulated.size(); ++k) {
+        const std::string prefix = localToUtf8(platePrefix(regions[k]));
+        EXPECT_EQ(prefix, simulated[k].province + simulated[k].letter) << k;
+        if (std::string(profile::kName) == "demo") {
+            EXPECT_EQ(sites[k].rfind("https://" + simulated[k].code + ".localhost:", 0), 0u)
+                << sites[k];
+        }
+    }
 }
 
 }  // namespace
