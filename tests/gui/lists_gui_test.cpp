@@ -18,6 +18,7 @@
 #include "app/list_models.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/skin.h"
 #include "net/encoding.h"
 
 using namespace yhz;
@@ -57,6 +58,10 @@ class ListsGuiTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's look; a closed window takes its skin along, so every test
+    // puts it on again.
+    void init() { applySkin(*qApp); }
+
     void rightClickShowsEachListsMenuAlsoOnAnEmptyArea() {
         MainWindow w;
         w.show();
