@@ -88,7 +88,6 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     buildHeader();
     tabs_ = place(new QTabWidget(this), "选择夹2", 0, 80, 472, 560);
     tabs_->setFont(faceFont("微软雅黑", 20, true));
-    pageTop_ = tabs_->tabBar()->sizeHint().height();
     auto* segmentPage = new QWidget;
     auto* filterPage = new QWidget;
     auto* queryPage = new QWidget;

@@ -1,35 +1,10 @@
 #include "server/access_book.h"
 
 #include <algorithm>
-#include <array>
-#include <random>
 
-#include <openssl/rand.h>
+#include "server/http_support.h"
 
 namespace yhz::service {
-
-namespace {
-
-// 16 bytes from OpenSSL's generator as 32 hex digits: tokens must not be
-// guessable from the ones a client has seen.
-std::string randomToken() {
-    static constexpr char hex[] = "0123456789abcdef";
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1) {
-        std::random_device device;
-        for (unsigned char& b : bytes)
-            b = static_cast<unsigned char>(device());
-    }
-    std::string token;
-    token.reserve(32);
-    for (unsigned char b : bytes) {
-        token += hex[b >> 4];
-        token += hex[b & 0xfu];
-    }
-    return token;
-}
-
-}  // namespace
 
 AccessBook::AccessBook(AccessLimits limits, std::function<Clock::time_point()> now)
     : limits_(limits), now_(std::move(now)) {}
@@ -84,7 +59,7 @@ std::optional<std::string> AccessBook::issue(const std::string& user) {
     }
     std::string token;
     do {
-        token = randomToken();
+        token = web::randomHex(false);
     } while (tokens_.count(token) != 0);
     const Clock::time_point expires = now + limits_.tokenLifetime;
     tokens_.emplace(token, Token{user, expires});

@@ -7,7 +7,9 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <random>
 
+#include <openssl/rand.h>
 #include <sys/socket.h>
 
 namespace yhz::web {
@@ -227,6 +229,23 @@ std::string hostWithoutPort(std::string_view hostHeader) {
     if (!host.empty() && host.back() == '.')
         host.pop_back();
     return host;
+}
+
+std::string randomHex(bool upperCase) {
+    const char* hex = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        std::random_device device;
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(device());
+    }
+    std::string text;
+    text.reserve(32);
+    for (unsigned char b : bytes) {
+        text += hex[b >> 4];
+        text += hex[b & 0xfu];
+    }
+    return text;
 }
 
 }  // namespace yhz::web

@@ -76,4 +76,8 @@ private:
 // Lower-cased host of a Host header, without its port.
 std::string hostWithoutPort(std::string_view hostHeader);
 
+// 16 bytes from OpenSSL's generator as 32 hex digits: tokens and session ids
+// must not be guessable from the ones a client has seen.
+std::string randomHex(bool upperCase);
+
 }  // namespace yhz::web

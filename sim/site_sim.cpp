@@ -6,10 +6,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <unordered_map>
-
-#include <openssl/rand.h>
 
 #include "server/options.h"
 #include "sim/site_data.h"
@@ -22,22 +19,6 @@ constexpr std::string_view kHostSuffix = ".localhost";
 constexpr std::string_view kCookieName = "JSESSIONID";
 constexpr const char* kJson = "application/json;charset=UTF-8";
 constexpr long kMaxPage = 100000;
-
-std::string newSessionId() {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1) {
-        std::random_device device;
-        for (unsigned char& b : bytes)
-            b = static_cast<unsigned char>(device());
-    }
-    std::string id;
-    for (unsigned char b : bytes) {
-        id += hex[b >> 4];
-        id += hex[b & 0xfu];
-    }
-    return id;
-}
 
 std::string cookieValue(std::string_view header, std::string_view name) {
     std::size_t from = 0;
@@ -144,7 +125,7 @@ public:
         }
         std::string id;
         do {
-            id = newSessionId();
+            id = web::randomHex(true);
         } while (sessions_.count(id) != 0);
         sessions_.emplace(id, Session{region, now});
         return id;
