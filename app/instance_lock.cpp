@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
-#include "app/core/program_values.h"
 #include "app/qt_text.h"
+#include "base/program_values.h"
 
 namespace yhz {
 

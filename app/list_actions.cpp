@@ -6,29 +6,26 @@
 #include <QFile>
 #include <QMenu>
 #include <QWidget>
-#include <thread>
 
-#include "app/core/window_access.h"
 #include "app/file_dialog.h"
 #include "app/list_models.h"
+#include "app/qt_text.h"
+#include "base/background_task.h"
+#include "base/control_names.h"
+#include "base/window_access.h"
 #include "plates/expansion.h"
 #include "plates/list_operations.h"
 #include "plates/plate_files.h"
 
 namespace yhz {
-namespace {
 
-constexpr const char* kPlateList = "超级列表框3";
-constexpr const char* kSegmentList = "超级列表框1";
-constexpr std::string_view kFilterButton = "超级按钮_筛选号牌";
-
-}  // namespace
-
-ListActions::ListActions(QWidget* window, WindowAccess& access, ListStores stores, QMenu* plateMenu,
-                         QMenu* segmentMenu, QString fileFilter, QString defaultSuffix)
+ListActions::ListActions(QWidget* window, WindowAccess& access, BackgroundTaskOwner& tasks,
+                         ListStores stores, QMenu* plateMenu, QMenu* segmentMenu,
+                         QString fileFilter, QString defaultSuffix)
     : QObject(window),
       window_(window),
       access_(access),
+      tasks_(tasks),
       stores_(std::move(stores)),
       fileFilter_(std::move(fileFilter)),
       defaultSuffix_(std::move(defaultSuffix)) {
@@ -48,16 +45,16 @@ ListActions::ListActions(QWidget* window, WindowAccess& access, ListStores store
     connectMenu(segmentMenu, "全选", [segments] { segments->checkAll(); });
     connectMenu(segmentMenu, "反选", [segments] { segments->invertChecks(); });
 
-    if (auto* button = window_->findChild<QAbstractButton*>(QString::fromUtf8(kFilterButton))) {
+    if (auto* button = window_->findChild<QAbstractButton*>(fromName(control::kFilterButton))) {
         connect(button, &QAbstractButton::clicked, this, &ListActions::filterPlates);
     }
-    if (auto* button = window_->findChild<QAbstractButton*>(QStringLiteral("超级按钮_导出号牌"))) {
+    if (auto* button = window_->findChild<QAbstractButton*>(fromName(control::kExportButton))) {
         connect(button, &QAbstractButton::clicked, this,
                 [this] { exportPlateFile(ExportRule::Available, true); });
     }
 
     // Cells without a colour are painted on the list's own background.
-    if (auto* view = window_->findChild<QAbstractItemView*>(QString::fromUtf8(kPlateList))) {
+    if (auto* view = window_->findChild<QAbstractItemView*>(fromName(control::kPlateList))) {
         colours->setListColours(toColourRef(view->palette().color(QPalette::Text)),
                                 toColourRef(view->palette().color(QPalette::Base)));
     }
@@ -75,7 +72,9 @@ void ListActions::connectMenu(QMenu* menu, const char* item, std::function<void(
     if (action == nullptr) {
         return;
     }
-    const char* list = menu->objectName() == QStringLiteral("菜单2") ? kSegmentList : kPlateList;
+    const std::string_view list = menu->objectName() == fromName(control::kSegmentMenu)
+                                      ? control::kSegmentList
+                                      : control::kPlateList;
     connect(action, &QAction::triggered, this, [this, work = std::move(work), list] {
         work();
         // The view shows the result before the next event is handled.
@@ -83,28 +82,32 @@ void ListActions::connectMenu(QMenu* menu, const char* item, std::function<void(
     });
 }
 
-void ListActions::refresh(const char* listName) {
-    auto* view = window_->findChild<QAbstractItemView*>(QString::fromUtf8(listName));
+void ListActions::refresh(std::string_view listName) {
+    auto* view = window_->findChild<QAbstractItemView*>(fromName(listName));
     if (auto* model = view == nullptr ? nullptr : qobject_cast<StoreModel*>(view->model())) {
         model->sync();
     }
 }
 
-void ListActions::inBackground(std::function<void()> work) {
-    // The thread owns copies of the stores; it is never waited for, as the
-    // GUI thread must not block on a worker that may be waiting for it.
+void ListActions::inBackground(const char* name, std::function<void(std::stop_token)> work) {
+    // The task owns copies of the stores; the GUI thread never waits for it,
+    // as it may itself be waiting for the GUI thread (a message box).
     running_->fetch_add(1);
-    std::thread([work = std::move(work), running = running_] {
-        work();
-        running->fetch_sub(1);
-    }).detach();
+    const bool started =
+        tasks_.start(name, [work = std::move(work), running = running_](std::stop_token stop) {
+            work(stop);
+            running->fetch_sub(1);
+        });
+    if (!started) {
+        running_->fetch_sub(1);
+    }
 }
 
 void ListActions::filterPlates() {
-    access_.setEnabled(kFilterButton, false);
-    inBackground([&access = access_, segments = stores_.segments, plates = stores_.plates] {
-        runExpansion(access, *segments, *plates);
-    });
+    access_.setEnabled(control::kFilterButton, false);
+    inBackground("expansion",
+                 [&access = access_, segments = stores_.segments, plates = stores_.plates](
+                     std::stop_token stop) { runExpansion(access, *segments, *plates, stop); });
 }
 
 void ListActions::importPlateFile() {
@@ -112,7 +115,9 @@ void ListActions::importPlateFile() {
     if (name.isEmpty()) {
         return;
     }
-    inBackground([file = toPath(name), plates = stores_.plates] { importPlates(file, *plates); });
+    inBackground("import", [file = toPath(name), plates = stores_.plates](std::stop_token stop) {
+        importPlates(file, *plates, stop);
+    });
 }
 
 void ListActions::exportPlateFile(ExportRule rule, bool background) {
@@ -124,9 +129,8 @@ void ListActions::exportPlateFile(ExportRule rule, bool background) {
         exportPlates(*stores_.plates, rule, toPath(name), access_);
         return;
     }
-    inBackground([&access = access_, file = toPath(name), plates = stores_.plates, rule] {
-        exportPlates(*plates, rule, file, access);
-    });
+    inBackground("export", [&access = access_, file = toPath(name), plates = stores_.plates,
+                            rule](std::stop_token) { exportPlates(*plates, rule, file, access); });
 }
 
 }  // namespace yhz

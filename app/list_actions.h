@@ -1,8 +1,8 @@
 #pragma once
 // What the two lists' menus and the buttons 超级按钮_筛选号牌 and
 // 超级按钮_导出号牌 do. Menu operations run on the GUI thread as one step
-// each; expansion, import and the status-based exports run on threads of
-// their own and reach the window only through WindowAccess.
+// each; expansion, import and the status-based exports run as background
+// tasks of the window's owner and reach the window only through WindowAccess.
 
 #include <QObject>
 #include <QString>
@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 #include "app/list_stores.h"
 #include "plates/plate_files.h"
@@ -19,14 +20,16 @@ class QWidget;
 
 namespace yhz {
 
+class BackgroundTaskOwner;
 class WindowAccess;
 class StoreModel;
 
 class ListActions final : public QObject {
     Q_OBJECT
 public:
-    ListActions(QWidget* window, WindowAccess& access, ListStores stores, QMenu* plateMenu,
-                QMenu* segmentMenu, QString fileFilter, QString defaultSuffix);
+    ListActions(QWidget* window, WindowAccess& access, BackgroundTaskOwner& tasks,
+                ListStores stores, QMenu* plateMenu, QMenu* segmentMenu, QString fileFilter,
+                QString defaultSuffix);
 
     // Background tasks started here that have not finished yet.
     int runningTasks() const { return running_->load(); }
@@ -35,8 +38,8 @@ public:
 
 private:
     void connectMenu(QMenu* menu, const char* item, std::function<void()> work);
-    void inBackground(std::function<void()> work);
-    void refresh(const char* listName);
+    void inBackground(const char* name, std::function<void(std::stop_token)> work);
+    void refresh(std::string_view listName);
 
     void filterPlates();
     void importPlateFile();
@@ -44,6 +47,7 @@ private:
 
     QWidget* window_;
     WindowAccess& access_;
+    BackgroundTaskOwner& tasks_;
     ListStores stores_;
     QString fileFilter_;
     QString defaultSuffix_;

@@ -1,18 +1,20 @@
-// Program entry: start sequence, then the main window's message loop.
+// Program entry: start sequence, then the main window's message loop, then
+// the orderly end of the run.
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/core/profile.h"
-#include "app/core/service_client.h"
 #include "app/core/start_sequence.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/pending_update.h"
+#include "app/run_end.h"
 #include "app/skin.h"
+#include "base/profile.h"
 #include "net/http_client.h"
+#include "service/service_client.h"
 
 int main(int argc, char* argv[]) {
     // WebEngine needs shared GL contexts set before the application exists.
@@ -32,16 +34,15 @@ int main(int argc, char* argv[]) {
     }
 
     const std::string serviceAddress = service.baseAddress();
-    auto fetch = [serviceAddress](std::string_view path) {
-        return yhz::HttpClient().webRequest(serviceAddress + std::string(path));
+    auto fetch = [serviceAddress](std::string_view path, std::stop_token stop) {
+        yhz::WebRequestArgs args;
+        args.stop = stop;
+        yhz::HttpLimits limits;
+        limits.totalTimeout = std::chrono::seconds(10);
+        return yhz::HttpClient(limits).webRequest(serviceAddress + std::string(path), args);
     };
-    // Owned by nobody on purpose: worker threads may still use the window's
-    // interfaces when the loop ends, and they end with the process, as the
-    // process ends right after the loop.
-    auto* window = new yhz::MainWindow(yhz::MainWindow::Startup{start.info, fetch});
+    auto window = std::make_unique<yhz::MainWindow>(yhz::MainWindow::Startup{start.info, fetch});
     window->show();
     const int code = QApplication::exec();
-    instance.release();
-    std::fflush(nullptr);
-    std::_Exit(code);
+    return yhz::endRun(std::move(window), instance, code);
 }

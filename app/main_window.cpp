@@ -12,9 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <thread>
 
-#include "app/core/program_values.h"
 #include "app/list_actions.h"
 #include "app/list_models.h"
 #include "app/list_views.h"
@@ -22,8 +20,10 @@
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
 #include "app/skin.h"
+#include "base/control_names.h"
+#include "base/program_values.h"
 #include "browser/browser_view.h"
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {
@@ -107,7 +107,7 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
 
     access_ = std::make_unique<QtWindowAccess>(this);
     log_ = std::make_unique<OperationLog>(*access_);
-    new ListActions(this, *access_, lists_, plateMenu_, segmentMenu_, fileFilter(),
+    new ListActions(this, *access_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
                     defaultSuffix());
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
@@ -116,27 +116,35 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     // surfaces only when a save fails.
     ensureDirectory(dataDirectory() + "/");
 
+    tasks_->start("working-set trim", [this](std::stop_token stop) { trimmer_.run(stop); });
     if (startup) {
         if (!startup->info) {
             log_->appendLog(gbk("无法获取服务信息，本次启动未检查版本"));
         }
-        startupThread_ =
-            std::thread([this, info = std::move(startup->info), fetch = std::move(startup->fetch)] {
-                runStartupData({*access_, *log_, *startupValues_, info, fetch});
-            });
+        startupDone_ = false;
+        tasks_->start("start-up data", [this, info = std::move(startup->info),
+                                        fetch = std::move(startup->fetch)](std::stop_token stop) {
+            runStartupData({*access_, *log_, *startupValues_, info, fetch, stop});
+            const std::lock_guard lock(startupMutex_);
+            startupDone_ = true;
+            startupEnded_.notify_all();
+        });
     }
 }
 
 void MainWindow::waitForStartupData() {
-    if (startupThread_.joinable()) {
-        startupThread_.join();
-    }
+    std::unique_lock lock(startupMutex_);
+    startupEnded_.wait(lock, [this] { return startupDone_; });
+}
+
+ShutdownReport MainWindow::shutdown(std::chrono::milliseconds bound) {
+    trimTimer_->stop();
+    access_->close();
+    return tasks_->shutdown(bound);
 }
 
 MainWindow::~MainWindow() {
-    // The thread writes into this window's access and log; its requests are
-    // bounded, so this wait is too.
-    waitForStartupData();
+    shutdown();
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         detachSkin(*app);
     }
@@ -284,8 +292,8 @@ void MainWindow::onPageChanged(int /*page*/) {
 }
 
 void MainWindow::onTrimTick() {
-    // The tick must not wait for the trim.
-    std::thread(trimWorkingSet).detach();
+    // The trim runs on its own thread; the tick only wakes it.
+    trimmer_.request();
 }
 
 }  // namespace yhz

@@ -3,15 +3,20 @@
 
 #include <QMenu>
 #include <QWidget>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <thread>
 
-#include "app/core/operation_log.h"
-#include "app/core/service_info.h"
 #include "app/list_stores.h"
+#include "base/background_task.h"
+#include "base/operation_log.h"
+#include "base/program_values.h"
+#include "base/working_set_trimmer.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
+#include "service/service_info.h"
 
 class QTabWidget;
 class QTimer;
@@ -31,11 +36,22 @@ public:
     };
 
     explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);
+    // Ends the run's work first (shutdown()), so that no task outlives the
+    // controls it writes to.
     ~MainWindow() override;
+
+    // The end of the run: the window's interface stops taking work from
+    // other threads, every background task is asked to stop, and each that
+    // ends within `bound` is joined. Safe to call more than once.
+    ShutdownReport shutdown(
+        std::chrono::milliseconds bound = BackgroundTaskOwner::kDefaultShutdownBound);
+
+    // Owner of every thread the window's work starts.
+    BackgroundTaskOwner& tasks() { return *tasks_; }
 
     // The site list, relay address and query lock that the start-up thread fills.
     StartupValues& startupValues() { return *startupValues_; }
-    // Waits until the start-up data thread has ended (tests).
+    // Waits until the start-up data task has ended (tests).
     void waitForStartupData();
 
     WindowAccess& access();
@@ -74,8 +90,14 @@ private:
     std::unique_ptr<QtWindowAccess> access_;
     std::unique_ptr<OperationLog> log_;
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
-    std::thread startupThread_;
+    WorkingSetTrimmer trimmer_{trimWorkingSet};
+    std::mutex startupMutex_;
+    std::condition_variable startupEnded_;
+    bool startupDone_ = true;
     int pageTop_ = 0;  // height of the tab bar above each page's area
+    // Declared last, so destroyed first: whatever still runs is joined while
+    // everything it may touch is alive.
+    std::unique_ptr<BackgroundTaskOwner> tasks_ = std::make_unique<BackgroundTaskOwner>();
 };
 
 }  // namespace yhz

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/core/window_access.h"
+#include "base/window_access.h"
 
 namespace yhz {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace yhz {
 

@@ -73,7 +73,7 @@ void QtWindowAccess::mirrorUserChanges() {
 
 void QtWindowAccess::post(std::function<void()> work) {
     auto guarded = [this, work = std::move(work)] {
-        if (window_.isNull()) {
+        if (window_.isNull() || closed()) {
             return;
         }
         applying_ = true;
@@ -98,15 +98,54 @@ QWidget* QtWindowAccess::control(std::string_view name) const {
 }
 
 MessageAnswer QtWindowAccess::showMessage(const MessageRequest& request) {
-    MessageAnswer answer =
+    const MessageAnswer fallback =
         request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-    auto ask = [this, &request, &answer] { answer = MessageBox::show(window_, request); };
     if (QThread::currentThread() == thread()) {
-        ask();
-    } else {
-        QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+        return closed() ? fallback : MessageBox::show(window_, request);
     }
-    return answer;
+    auto pending = std::make_shared<PendingAnswer>();
+    pending->fallback = fallback;
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_) {
+            return fallback;
+        }
+        waiting_.push_back(pending);
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, request] {
+            const MessageAnswer answer =
+                closed() ? pending->fallback : MessageBox::show(window_, request);
+            const std::lock_guard lock(mutex_);
+            if (!pending->answer) {
+                pending->answer = answer;
+            }
+            answered_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    answered_.wait(lock, [&] { return pending->answer.has_value(); });
+    std::erase(waiting_, pending);
+    return *pending->answer;
+}
+
+void QtWindowAccess::close() {
+    const std::lock_guard lock(mutex_);
+    closed_ = true;
+    for (const auto& pending : waiting_) {
+        if (!pending->answer) {
+            // Nobody will answer now: the caller gets what closing the box
+            // would have given.
+            pending->answer = pending->fallback;
+        }
+    }
+    answered_.notify_all();
+}
+
+bool QtWindowAccess::closed() const {
+    const std::lock_guard lock(mutex_);
+    return closed_;
 }
 
 void QtWindowAccess::setCaption(std::string_view controlName, const std::string& text) {

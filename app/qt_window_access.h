@@ -3,17 +3,20 @@
 // under a lock, so a worker never waits for the GUI thread to read an edit or
 // a selection; writes update the mirror at once and reach the widgets in
 // order through queued calls; a message box from a worker blocks that worker
-// until the user has answered.
+// until the user has answered, or until close() lets it go.
 
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
-#include "app/core/window_access.h"
+#include "base/window_access.h"
 
 namespace yhz {
 
@@ -38,7 +41,18 @@ public:
     void logCleared() override;
     void logAppended(const std::string& line) override;
 
+    // The program is ending: writes are dropped from now on, and every
+    // worker waiting for a message box, or about to ask one, gets the
+    // default answer (OK, or No for a question) at once instead of waiting
+    // for a GUI thread that no longer runs its loop.
+    void close();
+    bool closed() const;
+
 private:
+    struct PendingAnswer {
+        MessageAnswer fallback = MessageAnswer::Ok;
+        std::optional<MessageAnswer> answer;
+    };
     struct ListMirror {
         std::vector<std::string> items;
         int selection = -1;
@@ -54,6 +68,9 @@ private:
     std::map<std::string, std::string, std::less<>> edits_;
     std::map<std::string, ListMirror, std::less<>> lists_;
     int page_ = 0;
+    bool closed_ = false;
+    std::vector<std::shared_ptr<PendingAnswer>> waiting_;  // under mutex_
+    std::condition_variable answered_;
     bool applying_ = false;  // GUI thread only: a change made through this interface
 };
 

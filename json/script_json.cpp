@@ -9,9 +9,9 @@
 #include <limits>
 #include <optional>
 
-#include "net/encoding.h"
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "net/address.h"
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {

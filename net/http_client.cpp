@@ -7,11 +7,12 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <stop_token>
 #include <vector>
 
 #include "net/address.h"
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 namespace {
@@ -120,6 +121,53 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     t->headers.append(line);
     t->headers += "\r\n";
     return n;
+}
+
+// Runs the transfer of `h` on a private multi handle, so that a stop can
+// wake the wait at once instead of at the next progress call (which libcurl
+// makes only about once a second while nothing moves).
+CURLcode performStoppable(CURL* h, const std::stop_token& stop) {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    if (curl_multi_add_handle(multi, h) != CURLM_OK) {
+        curl_multi_cleanup(multi);
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    bool finished = false;
+    {
+        // Destroyed before the multi handle: its destructor waits for a wake
+        // that is running on the stopping thread.
+        const std::stop_callback wake(stop, [multi] { curl_multi_wakeup(multi); });
+        int running = 1;
+        while (!stop.stop_requested()) {
+            if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            if (running == 0) {
+                finished = true;
+                break;
+            }
+            if (curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+        }
+    }
+    if (finished) {
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) {
+                result = msg->data.result;
+            }
+        }
+    }
+    curl_multi_remove_handle(multi, h);
+    curl_multi_cleanup(multi);
+    return result;
 }
 
 struct EasyDeleter {
@@ -351,6 +399,7 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
                      std::max(1L, static_cast<long>(limits_.stallTimeout.count() / 1000)));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.totalTimeout.count()));
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
 
     // Redirects: followed unless switched off; a secure request is never
@@ -396,7 +445,7 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
         }
     }
 
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = performStoppable(h, args.stop);
     const bool ok = rc == CURLE_OK && !transfer.overLimit;
     handle.reset();
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,9 @@ struct WebRequestArgs {
     // "host:port"; "" or not supplied means a direct connection.
     std::optional<std::string> proxy{};
     std::optional<bool> mergeCookies{};
+    // A stop asked for while the call runs aborts the transfer within about
+    // 100 ms; the call then returns empty bytes, as for any failure.
+    std::stop_token stop{};
 };
 
 // Bounds that keep a call from hanging a worker or growing without end.
@@ -47,6 +51,9 @@ struct HttpLimits {
     std::chrono::milliseconds connectTimeout{15000};
     // A transfer that moves no byte for this long is given up.
     std::chrono::milliseconds stallTimeout{30000};
+    // The whole exchange, connect to last byte: a peer that keeps sending a
+    // byte now and then never trips the stall bound, but trips this one.
+    std::chrono::milliseconds totalTimeout{60000};
     std::size_t maxBodyBytes = std::size_t{32} * 1024 * 1024;
     std::size_t maxHeaderBytes = std::size_t{1024} * 1024;
 };
@@ -60,7 +67,8 @@ public:
     explicit HttpClient(HttpLimits limits) : limits_(limits) {}
 
     // The reply body; empty bytes when no complete reply was read (cannot
-    // connect, TLS does not verify, stalled, body over the limit). An HTTP
+    // connect, TLS does not verify, stalled, over time, body over the limit,
+    // stopped). An HTTP
     // error status is a reply: its body is returned.
     std::string webRequest(std::string_view address, WebRequestArgs args = {}) const;
 

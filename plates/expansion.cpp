@@ -1,15 +1,14 @@
 #include "plates/expansion.h"
 
-#include "app/core/window_access.h"
-#include "net/encoding.h"
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "base/control_names.h"
+#include "base/window_access.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 namespace {
 
-constexpr std::string_view kRegionList = "组合框1";
-constexpr std::string_view kFilterButton = "超级按钮_筛选号牌";
 constexpr int kQueryPage = 2;
 
 bool containsAny(std::string_view digits, const std::vector<std::string>& rules) {
@@ -77,19 +76,23 @@ void incrementDigits(std::string& digits) {
 }
 
 std::string provincePrefix(const WindowAccess& window) {
-    const int selected = window.selection(kRegionList);
+    const int selected = window.selection(control::kRegionChoice);
     if (selected < 0) {
         return {};
     }
-    const std::string item = window.itemText(kRegionList, selected);
+    const std::string item = window.itemText(control::kRegionChoice, selected);
     return textAfterLast(item, "-").substr(0, 2);
 }
 
-void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates) {
-    const DigitRules rules =
-        DigitRules::parse(window.editText("编辑框1"), window.editText("编辑框2"));
+void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates,
+                  std::stop_token stop) {
+    const DigitRules rules = DigitRules::parse(window.editText(control::kIncludeEdit),
+                                               window.editText(control::kExcludeEdit));
     const int count = segments.rowCount();
     for (int k = 0; k < count; ++k) {
+        if (stop.stop_requested()) {
+            return;
+        }
         // The user may tick or untick rows while the run goes on; each row is
         // looked at when it is reached.
         const std::optional<SegmentRow> row = segments.row(k);
@@ -100,7 +103,7 @@ void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore
             plates.appendNumbered(provincePrefix(window) + plate, row->releaseTime, 1);
         });
     }
-    window.setEnabled(kFilterButton, true);
+    window.setEnabled(control::kFilterButton, true);
     window.setCurrentPage(kQueryPage);
     window.showMessage(
         {gbk("筛选完毕！"), gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});

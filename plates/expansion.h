@@ -3,6 +3,7 @@
 // from each segment's start, kept when their digits pass the include and
 // exclude rules, placed into the start's own pattern of letters and digits.
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,8 +54,10 @@ std::string provincePrefix(const WindowAccess& window);
 
 // Reads the rules from 编辑框1 and 编辑框2, appends the plates of every
 // checked segment to `plates`, then enables 超级按钮_筛选号牌, turns to the
-// page "查号" and says "筛选完毕！". Runs on the calling thread.
-void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates);
+// page "查号" and says "筛选完毕！". Runs on the calling thread; a stop ends it
+// between segments, without the closing steps.
+void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates,
+                  std::stop_token stop = {});
 
 // One decimal step on a digit text: "0999" -> "1000", "99" -> "100".
 void incrementDigits(std::string& digits);

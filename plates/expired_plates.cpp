@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 

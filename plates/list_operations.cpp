@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {

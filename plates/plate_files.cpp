@@ -4,9 +4,9 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/core/window_access.h"
-#include "net/encoding.h"
-#include "net/gbk_text.h"
+#include "base/window_access.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {
@@ -64,7 +64,7 @@ std::vector<std::string> splitPlateLines(std::string_view bytes) {
     return splitText(textUpToZero(bytes), "\r\n");
 }
 
-size_t importPlates(const std::filesystem::path& file, PlateStore& plates) {
+size_t importPlates(const std::filesystem::path& file, PlateStore& plates, std::stop_token stop) {
     std::string bytes;
     if (!readWholeFile(file, bytes)) {
         return 0;
@@ -74,7 +74,8 @@ size_t importPlates(const std::filesystem::path& file, PlateStore& plates) {
     bytes.shrink_to_fit();
     const std::string origin = gbk("由外部导入");
     std::vector<PlateRow> chunk;
-    for (size_t start = 0; start < lines.size(); start += kImportChunk) {
+    size_t appended = 0;
+    for (size_t start = 0; start < lines.size() && !stop.stop_requested(); start += kImportChunk) {
         const size_t end = std::min(lines.size(), start + kImportChunk);
         chunk.clear();
         chunk.resize(end - start);
@@ -83,8 +84,9 @@ size_t importPlates(const std::filesystem::path& file, PlateStore& plates) {
             chunk[k - start].date = origin;
         }
         plates.appendAllNumbered(std::move(chunk), 0);
+        appended = end;
     }
-    return lines.size();
+    return appended;
 }
 
 std::string exportText(const PlateStore& plates, ExportRule rule) {

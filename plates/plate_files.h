@@ -2,6 +2,7 @@
 // Plate text files: GBK, one plate per line, CR LF after every line.
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,10 @@ std::vector<std::string> splitPlateLines(std::string_view bytes);
 
 // Appends one row per line: Id = its 0-based position in the list, the plate
 // trimmed of outer spaces, the date "由外部导入", unchecked, status 0. A file
-// that cannot be read appends nothing. Returns the number of rows appended.
-size_t importPlates(const std::filesystem::path& file, PlateStore& plates);
+// that cannot be read appends nothing. A stop ends the import between chunks.
+// Returns the number of rows appended.
+size_t importPlates(const std::filesystem::path& file, PlateStore& plates,
+                    std::stop_token stop = {});
 
 enum class ExportRule {
     Checked,    // "导出选中"

@@ -1,9 +1,9 @@
 #include "region/region_catalog.h"
 
-#include "net/encoding.h"
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
 #include "region/embedded_data.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 

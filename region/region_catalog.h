@@ -18,7 +18,7 @@ std::vector<std::string> builtInSites();
 std::string platePrefix(std::string_view displayText);
 
 // Values that live for the whole run and are filled by the start-up thread:
-// the 1-based site list, the relay address and the lock of the query run.
+// the 1-based site list and the relay address.
 // Reads and writes may come from any thread.
 class StartupValues {
 public:
@@ -30,15 +30,10 @@ public:
     void setRelayAddress(std::string address);
     std::string relayAddress() const;
 
-    // The lock shared by the query controller and its workers. It exists from
-    // the start, before anything that can take time.
-    std::mutex& queryLock() { return queryLock_; }
-
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> sites_;
     std::string relayAddress_;
-    std::mutex queryLock_;
 };
 
 }  // namespace yhz

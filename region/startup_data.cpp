@@ -1,18 +1,15 @@
 #include "region/startup_data.h"
 
-#include "app/core/operation_log.h"
-#include "app/core/window_access.h"
+#include "base/control_names.h"
+#include "base/operation_log.h"
+#include "base/window_access.h"
 #include "json/script_json.h"
-#include "net/encoding.h"
-#include "net/gbk_text.h"
 #include "region/region_catalog.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {
-
-constexpr std::string_view kRegionChoice = "组合框1";
-constexpr std::string_view kRelayChoice = "组合框2";
-constexpr std::string_view kAnnouncement = "透明标签_公告";
 
 // Full-width forms (GBK A3 xx) of the characters a number may hold.
 char asciiOf(std::string_view ch) {
@@ -73,7 +70,6 @@ std::optional<std::string> relayAddressFrom(std::string_view serviceConfigJson) 
 }
 
 void runStartupData(const StartupInputs& in) {
-    // The lock of the query run exists from the start (see StartupValues).
     if (in.info) {
         if (auto relay = relayAddressFrom(in.info->serviceConfigJson)) {
             in.values.setRelayAddress(*relay);
@@ -81,23 +77,24 @@ void runStartupData(const StartupInputs& in) {
     }
 
     for (const std::string& region : builtInRegions()) {
-        in.window.addItem(kRegionChoice, region);
+        in.window.addItem(control::kRegionChoice, region);
     }
-    in.window.setSelection(kRegionChoice, 0);
+    in.window.setSelection(control::kRegionChoice, 0);
     in.values.setSiteList(builtInSites());
 
     in.log.appendLog(std::string(41, '-'), false);
-    const std::string information = in.fetch ? textUpToZero(in.fetch("/GetText.php")) : "";
+    const std::string information = in.fetch ? textUpToZero(in.fetch("/GetText.php", in.stop)) : "";
     in.log.appendLog(information, false);
     in.log.appendLog(gbk("----实际以官方查询为准，数据仅供参考-----"), false);
 
-    const int lines = relayLineCount(in.fetch ? textUpToZero(in.fetch("/GetLine.php")) : "");
+    const int lines =
+        relayLineCount(in.fetch ? textUpToZero(in.fetch("/GetLine.php", in.stop)) : "");
     for (int line = 1; line <= lines; ++line) {
-        in.window.addItem(kRelayChoice, relayLineItem(line));
+        in.window.addItem(control::kRelayChoice, relayLineItem(line));
     }
-    in.window.setSelection(kRelayChoice, 0);
+    in.window.setSelection(control::kRelayChoice, 0);
 
-    in.window.setCaption(kAnnouncement, in.info ? in.info->announcement : std::string());
+    in.window.setCaption(control::kAnnouncement, in.info ? in.info->announcement : std::string());
 }
 
 }  // namespace yhz

@@ -4,10 +4,11 @@
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
-#include "app/core/service_info.h"
+#include "service/service_info.h"
 
 namespace yhz {
 
@@ -16,8 +17,8 @@ class OperationLog;
 class StartupValues;
 
 // GET of a path ("/GetText.php") on the information server: the body bytes,
-// empty on failure.
-using InformationFetch = std::function<std::string(std::string_view path)>;
+// empty on failure or when `stop` is asked for.
+using InformationFetch = std::function<std::string(std::string_view path, std::stop_token stop)>;
 
 // More relay lines than this are never offered: the reply is a number from
 // outside, and a list of a billion items would freeze the window.
@@ -39,6 +40,7 @@ struct StartupInputs {
     StartupValues& values;
     std::optional<ServiceInfo> info;  // nullopt when the service was unreachable
     InformationFetch fetch;           // may be empty: no information server
+    std::stop_token stop{};           // the program is ending: skip what is left
 };
 
 // Runs the steps in order on the calling thread; every step runs whatever the

@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "net/encoding.h"
 #include "server/registry.h"
 #include "sim/site_data.h"
+#include "text/encoding.h"
 
 namespace yhz::service {
 

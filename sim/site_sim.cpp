@@ -363,16 +363,18 @@ void SiteSim::Impl::segments(const Region& region, const httplib::Request& req,
         return;
     const std::string* startText = web::findField(*form, "startTime");
     const std::string* endText = web::findField(*form, "endTime");
-    auto first = startText ? parseDay(*startText) : std::nullopt;
-    auto last = endText ? parseDay(*endText) : std::nullopt;
-    if (!first || !last)
+    // Plain day numbers with -1 for "unreadable": GCC 12 at -O2 cannot see
+    // through two optionals compared with each other.
+    const std::int64_t first = startText ? parseDay(*startText).value_or(-1) : -1;
+    const std::int64_t last = endText ? parseDay(*endText).value_or(-1) : -1;
+    if (first < 0 || last < 0)
         return replyError(res, 400, "投放日期格式错误");
-    if (*last < *first)
+    if (last < first)
         return replyError(res, 400, "开始日期不能晚于结束日期");
-    if (*last - *first >= kMaxRangeDays)
+    if (last - first >= kMaxRangeDays)
         return replyError(res, 400, "查询时间跨度不能超过一年");
 
-    const std::vector<Release> all = releases(region, *query->office, query->type, *first, *last);
+    const std::vector<Release> all = releases(region, *query->office, query->type, first, last);
     auto [from, to] = pageBounds(all, query->page, kSegmentPageSize);
     nlohmann::json content = nlohmann::json::array();
     for (std::size_t i = from; i < to; ++i) {

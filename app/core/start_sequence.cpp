@@ -1,7 +1,7 @@
 #include "app/core/start_sequence.h"
 
-#include "app/core/program_values.h"
-#include "net/encoding.h"
+#include "base/program_values.h"
+#include "text/encoding.h"
 
 namespace yhz {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/service_info.h"
-#include "app/core/window_access.h"
+#include "base/window_access.h"
+#include "service/service_info.h"
 
 namespace yhz {
 

@@ -18,8 +18,8 @@
 
 #include "app/list_models.h"
 #include "app/main_window.h"
-#include "net/encoding.h"
 #include "plates/list_operations.h"
+#include "text/encoding.h"
 
 using namespace yhz;
 

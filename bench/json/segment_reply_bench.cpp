@@ -7,7 +7,7 @@
 #include <string>
 
 #include "json/script_json.h"
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace {
 

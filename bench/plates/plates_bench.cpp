@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "net/encoding.h"
 #include "plates/expansion.h"
 #include "plates/list_operations.h"
 #include "plates/plate_files.h"
 #include "query/cell_colours.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace {
 

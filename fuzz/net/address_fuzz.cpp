@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "net/address.h"
-#include "net/text_cut.h"
+#include "text/text_cut.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <unordered_set>
 
 #include "net/cookies.h"
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace {
 

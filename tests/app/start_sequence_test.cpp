@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/core/start_sequence.h"
-#include "net/encoding.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

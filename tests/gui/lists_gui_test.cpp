@@ -19,7 +19,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 using namespace yhz;
 

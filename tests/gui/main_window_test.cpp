@@ -17,11 +17,11 @@
 #include <QWebEngineView>
 #include <thread>
 
-#include "app/core/program_values.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
-#include "net/encoding.h"
+#include "base/program_values.h"
+#include "text/encoding.h"
 
 using namespace yhz;
 
@@ -233,7 +233,7 @@ private slots:
         info.latestVersion = "2.1.2";
         info.announcement = gbk("今日公告");
         info.serviceConfigJson = R"({"url1":"http://127.0.0.1:9/relay"})";
-        MainWindow w(MainWindow::Startup{info, [](std::string_view path) {
+        MainWindow w(MainWindow::Startup{info, [](std::string_view path, std::stop_token) {
                                              return std::string(path == "/GetLine.php" ? "2" : "");
                                          }});
         w.show();

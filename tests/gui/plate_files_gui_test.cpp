@@ -14,7 +14,7 @@
 #include "app/list_actions.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 using namespace yhz;
 

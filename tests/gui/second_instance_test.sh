@@ -4,7 +4,16 @@
 # first copy running. A copy killed hard must not lock out the next start.
 set -u
 program=$1
-fail() { echo "FAIL: $*"; kill -9 "${first:-0}" "${second:-0}" 2>/dev/null; exit 1; }
+# Kills only the copies this test started: an unset PID must never become
+# "kill 0", which would take the whole process group (ctest included) along.
+started=()
+fail() {
+    echo "FAIL: $*"
+    for pid in "${started[@]}"; do
+        kill -9 "$pid" 2>/dev/null
+    done
+    exit 1
+}
 
 [ -n "${DISPLAY:-}" ] || { echo "no X display; run under xvfb-run"; exit 1; }
 command -v xdotool >/dev/null || fail "xdotool missing"
@@ -13,6 +22,9 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 export XDG_RUNTIME_DIR=$runtime
 export QTWEBENGINE_DISABLE_SANDBOX=1
+# This test needs real X windows, whatever the caller's environment says.
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
 trap 'rm -rf "$runtime"' EXIT
 
 find_window() {  # title, seconds
@@ -21,10 +33,12 @@ find_window() {  # title, seconds
 
 "$program" >/dev/null 2>&1 &
 first=$!
+started+=("$first")
 [ -n "$(find_window '云海舟查号软件' 60)" ] || fail "first copy shows no main window"
 
 "$program" >/dev/null 2>&1 &
 second=$!
+started+=("$second")
 notice=$(find_window '友情提醒:' 30)
 [ -n "$notice" ] || fail "second copy shows no notice"
 kill -0 "$first" 2>/dev/null || fail "first copy died"
@@ -45,6 +59,7 @@ kill -9 "$first"
 wait "$first" 2>/dev/null
 "$program" >/dev/null 2>&1 &
 third=$!
-[ -n "$(find_window '云海舟查号软件' 60)" ] || { kill -9 $third; fail "stale lock refused a new start"; }
+started=("$third")
+[ -n "$(find_window '云海舟查号软件' 60)" ] || fail "stale lock refused a new start"
 kill -9 "$third"
 echo "second instance: 3 passed, 0 failed"

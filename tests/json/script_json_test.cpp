@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "loopback.h"
+#include "support/loopback.h"
 
 namespace yhz {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
 #include "query/cell_colours.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

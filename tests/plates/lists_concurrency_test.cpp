@@ -9,13 +9,13 @@
 #include <fstream>
 #include <thread>
 
-#include "net/encoding.h"
 #include "plates/expansion.h"
 #include "plates/expired_plates.h"
 #include "plates/list_operations.h"
 #include "plates/plate_files.h"
 #include "query/cell_colours.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "net/encoding.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

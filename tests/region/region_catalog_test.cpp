@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/core/profile.h"
-#include "net/encoding.h"
+#include "base/profile.h"
 #include "region/embedded_data.h"
 #include "region/region_catalog.h"
 #include "sim/site_data.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

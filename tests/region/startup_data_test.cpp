@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/core/operation_log.h"
-#include "net/encoding.h"
+#include "base/operation_log.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {
@@ -41,7 +41,7 @@ struct StartupRun {
     StartupValues values;
 
     void run(std::optional<ServiceInfo> info, std::map<std::string, std::string> replies) {
-        InformationFetch fetch = [replies](std::string_view path) {
+        InformationFetch fetch = [replies](std::string_view path, std::stop_token) {
             const auto found = replies.find(std::string(path));
             return found == replies.end() ? std::string() : found->second;
         };

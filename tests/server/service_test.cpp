@@ -7,12 +7,12 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "net/encoding.h"
 #include "server/access_book.h"
 #include "server/registry.h"
 #include "server/service.h"
 #include "sim/site_data.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
 
 namespace yhz::service {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "sim/site_data.h"
 #include "sim/site_sim.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace yhz::sim {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/window_access.h"
-#include "net/encoding.h"
+#include "base/window_access.h"
+#include "text/encoding.h"
 
 namespace yhz::test {
 

@@ -1,4 +1,4 @@
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/core/program_values.h"
+#include "base/program_values.h"
 
 #include <malloc.h>
 

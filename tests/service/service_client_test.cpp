@@ -8,14 +8,14 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/core/operation_log.h"
-#include "app/core/service_client.h"
-#include "net/encoding.h"
+#include "base/operation_log.h"
 #include "net/http_client.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
 #include "server/service.h"
+#include "service/service_client.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {
@@ -74,9 +74,10 @@ TEST_F(ServiceClientTest, StartUpDataFromTheRealService) {
     StartupValues values;
     ServiceClient client(base());
     const std::string address = base();
-    runStartupData({window, log, values, client.obtain(), [address](std::string_view path) {
-                        return HttpClient().webRequest(address + std::string(path));
-                    }});
+    runStartupData(
+        {window, log, values, client.obtain(), [address](std::string_view path, std::stop_token) {
+             return HttpClient().webRequest(address + std::string(path));
+         }});
     EXPECT_EQ(window.itemCount("组合框1"), 53);
     EXPECT_EQ(window.itemCount("组合框2"), 3);
     EXPECT_EQ(values.relayAddress(), base() + "/relay");

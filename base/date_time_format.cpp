@@ -1,4 +1,4 @@
-#include "app/core/date_time_format.h"
+#include "base/date_time_format.h"
 
 #include <langinfo.h>
 #include <locale.h>
@@ -10,8 +10,8 @@
 #include <ctime>
 #include <string_view>
 
-#include "net/encoding.h"
-#include "net/gbk_text.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {

@@ -1,7 +1,7 @@
-#include "app/core/operation_log.h"
+#include "base/operation_log.h"
 
-#include "app/core/date_time_format.h"
-#include "app/core/window_access.h"
+#include "base/date_time_format.h"
+#include "base/window_access.h"
 
 namespace yhz {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/core/program_values.h"
+#include "base/program_values.h"
 
 namespace yhz {
 namespace {
@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 TEST(ProgramValues, DataDirectoryIsNextToTheExecutable) {
     const std::string dir = programDirectory();
-    EXPECT_TRUE(fs::exists(fs::path(dir) / "app_core_tests"));
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "base_tests"));
     EXPECT_EQ(dataDirectory(), dir + "/data");
 }
 

@@ -3,9 +3,9 @@
 #include <regex>
 #include <thread>
 
-#include "app/core/operation_log.h"
-#include "net/encoding.h"
+#include "base/operation_log.h"
 #include "support/recording_window.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

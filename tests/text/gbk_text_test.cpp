@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
-#include "net/gbk_text.h"
-#include "net/text_cut.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+#include "text/text_cut.h"
 
 namespace yhz {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/core/date_time_format.h"
-#include "net/encoding.h"
+#include "base/date_time_format.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/service_info.h"
 #include "net/http_client.h"
+#include "service/service_info.h"
 
 namespace yhz {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

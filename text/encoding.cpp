@@ -1,4 +1,4 @@
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 #include <iconv.h>
 
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {

@@ -1,6 +1,6 @@
-#include "net/text_cut.h"
+#include "text/text_cut.h"
 
-#include "net/gbk_text.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
+#include "text/encoding.h"
 
 namespace yhz {
 namespace {

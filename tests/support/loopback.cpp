@@ -1,4 +1,4 @@
-#include "loopback.h"
+#include "support/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

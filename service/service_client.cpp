@@ -1,4 +1,4 @@
-#include "app/core/service_client.h"
+#include "service/service_client.h"
 
 #include <unistd.h>
 
@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "json/script_json.h"
-#include "net/encoding.h"
-#include "net/gbk_text.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 
@@ -24,6 +24,8 @@ HttpLimits ServiceClient::startLimits() {
     HttpLimits limits;
     limits.connectTimeout = std::chrono::milliseconds(1500);
     limits.stallTimeout = std::chrono::milliseconds(1200);
+    // A service that drips a byte now and then must not hold the window back.
+    limits.totalTimeout = std::chrono::milliseconds(2500);
     limits.maxBodyBytes = 256 * 1024;
     return limits;
 }
