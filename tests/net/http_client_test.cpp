@@ -406,6 +406,43 @@ TEST_F(WebRequest, failuresGiveEmptyBytes) {
     EXPECT_EQ(client_.webRequest(http("/stream-at-cap")).size(), HttpLimits{}.maxBodyBytes);
 }
 
+// A stop or the total bound ends a transfer that the stall bound never would:
+// both servers here keep the connection busy for far longer than the test.
+TEST_F(WebRequest, stopTokenAndTotalBoundEndTransfersThatNeverFinish) {
+    using Clock = std::chrono::steady_clock;
+    test::DrippingServer dripping(std::chrono::milliseconds(200));
+    test::SilentListener silent;
+    for (const int port : {dripping.port(), silent.port()}) {
+        std::stop_source stop;
+        std::string reply = "untouched";
+        Clock::time_point returned;
+        std::thread caller([&] {
+            reply = client_.webRequest("http://127.0.0.1:" + std::to_string(port) + "/",
+                                       {.stop = stop.get_token()});
+            returned = Clock::now();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto asked = Clock::now();
+        stop.request_stop();
+        caller.join();
+        EXPECT_EQ(reply, "");
+        // Generous against a loaded machine; the stall bound is 30 s.
+        EXPECT_LT(returned - asked, std::chrono::seconds(2));
+    }
+
+    std::stop_source already;
+    already.request_stop();
+    EXPECT_EQ(client_.webRequest(http("/echo"), {.stop = already.get_token()}), "");
+
+    HttpLimits total;
+    total.totalTimeout = std::chrono::milliseconds(800);
+    const auto start = Clock::now();
+    EXPECT_EQ(
+        HttpClient(total).webRequest("http://127.0.0.1:" + std::to_string(dripping.port()) + "/"),
+        "");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST_F(WebRequest, proxyTextWithTheHttpRule) {
     using http_detail::proxyForScheme;
     EXPECT_EQ(proxyForScheme("http=p:1", "http"), "p:1");

@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 
@@ -14,6 +9,7 @@
 #include "region/startup_data.h"
 #include "server/service.h"
 #include "service/service_client.h"
+#include "support/loopback.h"
 #include "support/recording_window.h"
 #include "text/encoding.h"
 
@@ -87,34 +83,25 @@ TEST_F(ServiceClientTest, StartUpDataFromTheRealService) {
     EXPECT_GT(content.size(), 41u + 2 + 2 + 40);
 }
 
-// A listener whose connections are accepted by the system and never answered.
-int silentListener(int* port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        return -1;
-    }
-    *port = ntohs(addr.sin_port);
-    return fd;
-}
-
 TEST(ServiceClient, DownServiceNeverHoldsUpTheStart) {
     auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(ServiceClient("http://127.0.0.1:1").obtain().has_value());
     EXPECT_EQ(ServiceClient("http://127.0.0.1:1").accessToken("u1"), "");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
 
-    int port = 0;
-    const int fd = silentListener(&port);
-    ASSERT_GE(fd, 0);
+    test::SilentListener silent;
     started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(ServiceClient("http://127.0.0.1:" + std::to_string(port)).obtain().has_value());
+    EXPECT_FALSE(
+        ServiceClient("http://127.0.0.1:" + std::to_string(silent.port())).obtain().has_value());
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
-    ::close(fd);
+
+    // A service that keeps the call alive a byte at a time: the start-up
+    // call still gives up within its few seconds.
+    test::DrippingServer dripping(std::chrono::milliseconds(300));
+    started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(
+        ServiceClient("http://127.0.0.1:" + std::to_string(dripping.port())).obtain().has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
 }
 
 TEST(ServiceClient, AnswersThatAreNotServiceInformation) {

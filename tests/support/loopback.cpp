@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <vector>
 
 namespace yhz::test {
 namespace {
@@ -148,6 +150,47 @@ SilentListener::SilentListener() {
 
 SilentListener::~SilentListener() {
     close(fd_);
+}
+
+DrippingServer::DrippingServer(std::chrono::milliseconds interval) : interval_(interval) {
+    fd_ = boundLoopbackSocket(port_);
+    if (listen(fd_, 16) != 0) {
+        throw std::runtime_error("listen failed");
+    }
+    thread_ = std::jthread([this](std::stop_token stop) { serve(stop); });
+}
+
+DrippingServer::~DrippingServer() {
+    thread_.request_stop();
+    thread_.join();
+    close(fd_);
+}
+
+void DrippingServer::serve(std::stop_token stop) {
+    std::vector<int> clients;
+    auto next = std::chrono::steady_clock::now();
+    while (!stop.stop_requested()) {
+        pollfd listener{fd_, POLLIN, 0};
+        if (poll(&listener, 1, 20) > 0) {
+            const int client = accept(fd_, nullptr, nullptr);
+            if (client >= 0) {
+                static constexpr char kHead[] =
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                    "Content-Length: 100000000\r\n\r\n";
+                (void)send(client, kHead, sizeof kHead - 1, MSG_NOSIGNAL);
+                clients.push_back(client);
+            }
+        }
+        if (std::chrono::steady_clock::now() >= next) {
+            next += interval_;
+            for (int client : clients) {
+                (void)send(client, "x", 1, MSG_NOSIGNAL);
+            }
+        }
+    }
+    for (int client : clients) {
+        close(client);
+    }
 }
 
 int closedPort() {

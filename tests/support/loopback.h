@@ -7,7 +7,9 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <chrono>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -74,6 +76,25 @@ public:
 private:
     int fd_ = -1;
     int port_ = -1;
+};
+
+// Answers every connection with a status line and headers promising a large
+// body, then sends that body one byte per `interval`: a server that never
+// stalls long enough for a stall bound and never finishes.
+class DrippingServer {
+public:
+    explicit DrippingServer(std::chrono::milliseconds interval);
+    ~DrippingServer();
+    DrippingServer(const DrippingServer&) = delete;
+    DrippingServer& operator=(const DrippingServer&) = delete;
+    int port() const { return port_; }
+
+private:
+    void serve(std::stop_token stop);
+    int fd_ = -1;
+    int port_ = -1;
+    std::chrono::milliseconds interval_;
+    std::jthread thread_;
 };
 
 // A loopback port on which nothing listens.
