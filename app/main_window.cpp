@@ -21,8 +21,11 @@
 #include "app/qt_window_access.h"
 #include "app/skin.h"
 #include "base/control_names.h"
+#include "base/profile.h"
 #include "base/program_values.h"
 #include "browser/browser_view.h"
+#include "query/query_run.h"
+#include "service/service_client.h"
 #include "text/encoding.h"
 
 namespace yhz {
@@ -111,6 +114,7 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
                     defaultSuffix());
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
+    buildQueryRun(std::string(profile::kServiceAddress));
 
     // The data folder must exist before anything saves into it; a failure
     // surfaces only when a save fails.
@@ -130,6 +134,32 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
             startupEnded_.notify_all();
         });
     }
+}
+
+void MainWindow::useServiceForQueries(const std::string& address) {
+    buildQueryRun(address);
+}
+
+void MainWindow::buildQueryRun(const std::string& serviceAddress) {
+    QueryServices services;
+    // Tokens are asked for with the ordinary bounds: a service slow to hand
+    // one out must not fail the row the way the start-up call gives up.
+    auto client = std::make_shared<ServiceClient>(serviceAddress, HttpLimits{});
+    services.userId = userIdentifier();
+    services.accessToken = [client, id = services.userId] { return client->accessToken(id); };
+    services.relayAddress = [values = startupValues_.get()] { return values->relayAddress(); };
+    services.trimWorkingSet = [this] { trimmer_.request(); };
+    query_ = std::make_unique<QueryRun>(*access_, *tasks_,
+                                        QueryStores{lists_.plates, lists_.colours, lists_.expired},
+                                        std::move(services));
+    if (queryConnected_) {
+        return;
+    }
+    queryConnected_ = true;
+    auto* start = findChild<QPushButton*>(fromName(control::kStartQueryButton));
+    auto* stop = findChild<QPushButton*>(fromName(control::kStopQueryButton));
+    connect(start, &QPushButton::clicked, this, [this] { query_->startClicked(); });
+    connect(stop, &QPushButton::clicked, this, [this] { query_->stopClicked(); });
 }
 
 void MainWindow::waitForStartupData() {

@@ -24,6 +24,7 @@ class QTimer;
 namespace yhz {
 
 class QtWindowAccess;
+class QueryRun;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -51,6 +52,9 @@ public:
 
     // The site list, relay address and query lock that the start-up thread fills.
     StartupValues& startupValues() { return *startupValues_; }
+    // Tests: the service that hands out query tokens, instead of the
+    // profile's. Only while no query runs.
+    void useServiceForQueries(const std::string& address);
     // Waits until the start-up data task has ended (tests).
     void waitForStartupData();
 
@@ -81,6 +85,7 @@ private:
     void buildAnnouncement();
     void buildLog();
     void buildMenus();
+    void buildQueryRun(const std::string& serviceAddress);
 
     ListStores lists_;
     QTabWidget* tabs_ = nullptr;
@@ -91,6 +96,8 @@ private:
     std::unique_ptr<OperationLog> log_;
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
     WorkingSetTrimmer trimmer_{trimWorkingSet};
+    std::unique_ptr<QueryRun> query_;
+    bool queryConnected_ = false;
     std::mutex startupMutex_;
     std::condition_variable startupEnded_;
     bool startupDone_ = true;

@@ -122,6 +122,21 @@ public:
         const std::lock_guard lock(mutex_);
         return calls_;
     }
+    // Locked reads, for tests that look while workers still write.
+    std::string captionOf(const std::string& control) const {
+        const std::lock_guard lock(mutex_);
+        const auto found = captions.find(control);
+        return found == captions.end() ? std::string() : found->second;
+    }
+    bool isEnabled(const std::string& control) const {
+        const std::lock_guard lock(mutex_);
+        const auto found = enabled.find(control);
+        return found != enabled.end() && found->second;
+    }
+    std::vector<MessageRequest> messagesSoFar() const {
+        const std::lock_guard lock(mutex_);
+        return messages;
+    }
     std::string logText() const {
         const std::lock_guard lock(mutex_);
         return log;

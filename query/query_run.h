@@ -1,0 +1,95 @@
+#pragma once
+// The availability query: the start and stop buttons, the controller that
+// hands the plate list's rows to workers (never more than two requests in
+// flight), each worker's question to the relay and the marks it leaves on
+// its row, and the two counters shown beside the list.
+//
+// Every run has counters of its own. A worker of a stopped run that ends
+// after a new run has started still marks its own row and counts in its own
+// run, but never changes what the labels show for the new one. The cap of
+// two applies to requests in flight over all runs together.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+
+#include "base/background_task.h"
+#include "base/window_access.h"
+#include "plates/expired_plates.h"
+#include "plates/plate_store.h"
+#include "query/cell_colours.h"
+
+namespace yhz {
+
+struct QueryStores {
+    std::shared_ptr<PlateStore> plates;
+    std::shared_ptr<CellColourTable> colours;
+    std::shared_ptr<const ExpiredPlateSet> expired;
+};
+
+struct QueryServices {
+    // A fresh access token, fetched by every worker at its start.
+    std::function<std::string()> accessToken;
+    std::string userId;
+    // Where the relay listens, as the start-up data set it; "" when unknown.
+    std::function<std::string()> relayAddress;
+    // POSTs a form body; the reply body, "" on any failure. Left empty, the
+    // web request client sends it with its ordinary bounds and no cookies.
+    std::function<std::string(const std::string& address, const std::string& body,
+                              std::stop_token stop)>
+        post;
+    // Called after every wait of the controller.
+    std::function<void()> trimWorkingSet;
+};
+
+class QueryRun {
+public:
+    static constexpr int kMaxInFlight = 2;
+
+    QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores stores,
+             QueryServices services);
+    QueryRun(const QueryRun&) = delete;
+    QueryRun& operator=(const QueryRun&) = delete;
+
+    // GUI thread, from the buttons.
+    void startClicked();
+    void stopClicked();
+
+    // The latest run's state.
+    bool running() const;
+    int remainingCount() const;
+    int availableCount() const;
+    int activeWorkers() const;
+    // Requests in flight over all runs.
+    int inFlight() const;
+
+private:
+    struct Run;
+
+    void control(const std::shared_ptr<Run>& run, std::stop_token stop);
+    // Waits (in slices of at most 200 ms) while `busy` holds, the run goes on
+    // and the program does not end.
+    template <typename Busy>
+    void waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, Busy busy);
+    void askRelay(const std::shared_ptr<Run>& run, int row, std::stop_token stop);
+    void countAvailable(const std::shared_ptr<Run>& run);
+    void finish(const std::shared_ptr<Run>& run);
+    void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
+
+    WindowAccess& window_;
+    BackgroundTaskOwner& tasks_;
+    QueryStores stores_;
+    QueryServices services_;
+
+    // The query lock: every counter change and the caption that shows it.
+    mutable std::mutex lock_;
+    std::condition_variable slotFreed_;
+    std::shared_ptr<Run> current_;
+    int inFlight_ = 0;
+};
+
+}  // namespace yhz

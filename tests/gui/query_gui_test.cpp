@@ -1,0 +1,112 @@
+// The "查号" page of the real window against the relay of the real service
+// program on a loopback port: buttons, counters, colours and the end message.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/skin.h"
+#include "server/registry.h"
+#include "server/service.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+
+using namespace yhz;
+
+class QueryGuiTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        applySkin(*qApp);
+        const std::string db = (folder_.path() / "service.sqlite").string();
+        std::string error;
+        service::ServiceOptions options;
+        options.port = 0;
+        options.databasePath = db;
+        options.relayDelay = std::chrono::milliseconds(20);
+        service_ = service::Service::start(options, &error);
+        QVERIFY2(service_ != nullptr, error.c_str());
+        auto registry = service::Registry::open(db, &error);
+        QVERIFY(registry != nullptr);
+        QVERIFY(registry->markTaken("粤B22222"));
+        for (int n = 12345; free_.empty(); ++n) {
+            const std::string plate = "粤B" + std::to_string(n);
+            if (registry->lookupPlate(plate) == service::Registry::Plate::Free) {
+                free_ = plate;
+            }
+        }
+    }
+
+    void aRunColoursTheRowsAndCountsThemOnThePage() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const std::string base = "http://127.0.0.1:" + std::to_string(service_->port());
+        w.useServiceForQueries(base);
+        w.startupValues().setRelayAddress(base + "/relay");
+        w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
+        PlateStore& plates = *w.lists().plates;
+        for (const std::string& plate :
+             {free_, std::string("粤B22222"), std::string("粤B33333"), std::string("粤B1234")}) {
+            plates.appendNumbered(gbk(plate), "2024-01-02", 1);
+        }
+        w.lists().expired->append(gbk("粤B33333"));
+        w.findChild<QTabWidget*>()->setCurrentIndex(2);
+
+        auto* start = w.findChild<QPushButton*>(QStringLiteral("超级按钮_开始查询"));
+        auto* stop = w.findChild<QPushButton*>(QStringLiteral("超级按钮_停止查询"));
+        QVERIFY(start->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        start->click();
+        QVERIFY(!start->isEnabled());
+        QVERIFY(stop->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 20000);
+        QVERIFY(!stop->isEnabled());
+        const auto said = MessageBox::lastRequest();
+        QVERIFY(said.has_value());
+        QCOMPARE(said->text, gbk("查询结束！"));
+
+        auto label = [&](const char* name) {
+            return w.findChild<QLabel*>(QString::fromUtf8(name))->text();
+        };
+        QTRY_COMPARE(label("透明标签_剩余"), QStringLiteral("0"));
+        QCOMPARE(label("透明标签_可用"), QStringLiteral("1"));
+
+        auto* view = w.findChild<QTableView*>(QStringLiteral("超级列表框3"));
+        auto background = [&](int row) {
+            return view->model()
+                ->data(view->model()->index(row, 1), Qt::BackgroundRole)
+                .value<QColor>();
+        };
+        QTRY_COMPARE(background(0), QColor(0, 255, 0));
+        QTRY_COMPARE(background(1), QColor(255, 0, 0));
+        QTRY_COMPARE(background(2), QColor(0, 0, 255));
+        // A 7-character plate is no plate to the relay: its answer is shown.
+        QTRY_COMPARE(view->model()->data(view->model()->index(3, 2)).toString(),
+                     QStringLiteral("号牌格式错误"));
+        QCOMPARE(background(3), QColor(0x80, 0x80, 0x80));
+
+        const QByteArray shot = qgetenv("YHZ_QUERY_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            QTest::qWait(200);
+            QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
+        }
+    }
+
+    void cleanupTestCase() { service_.reset(); }
+
+private:
+    testing::TempDir folder_{"yhz-query-gui"};
+    std::unique_ptr<service::Service> service_;
+    std::string free_;
+};
+
+QTEST_MAIN(QueryGuiTest)
+#include "query_gui_test.moc"

@@ -1,0 +1,394 @@
+// Query runs against the real relay of the service program on a loopback
+// port, and against small relays that hold, fail or garble their answers.
+
+#include "query/query_run.h"
+#include "query/query_request.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "base/background_task.h"
+#include "base/control_names.h"
+#include "server/registry.h"
+#include "server/service.h"
+#include "service/service_client.h"
+#include "support/loopback.h"
+#include "support/recording_window.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+
+namespace yhz {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingWindow;
+using test::RunningServer;
+
+const std::string kLabelRemaining(control::kRemainingLabel);
+const std::string kLabelAvailable(control::kAvailableLabel);
+const std::string kStart(control::kStartQueryButton);
+const std::string kStop(control::kStopQueryButton);
+const std::string kGoodToken(32, 'a');
+
+template <typename Condition>
+bool eventually(Condition done, std::chrono::milliseconds bound = 10s) {
+    const auto until = std::chrono::steady_clock::now() + bound;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// A relay that answers every request with `answer`, holding each until
+// released while `hold` is set, and counting what it saw.
+class HoldingRelay {
+public:
+    explicit HoldingRelay(std::string answer, int status = 200)
+        : answer_(std::move(answer)), status_(status) {
+        auto server = std::make_unique<httplib::Server>();
+        server->Post("/relay", [this](const httplib::Request& req, httplib::Response& res) {
+            std::unique_lock lock(mutex_);
+            bodies_.push_back(req.body);
+            headers_.push_back(req.headers);
+            ++inFlight_;
+            mostInFlight_ = std::max(mostInFlight_, inFlight_);
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !hold_; });
+            --inFlight_;
+            res.status = status_;
+            res.set_content(answer_, "text/plain; charset=GBK");
+        });
+        running_ = std::make_unique<RunningServer>(std::move(server));
+    }
+    ~HoldingRelay() { release(); }
+
+    std::string address() const {
+        return "http://127.0.0.1:" + std::to_string(running_->port()) + "/relay";
+    }
+    void hold() {
+        const std::scoped_lock lock(mutex_);
+        hold_ = true;
+    }
+    void release() {
+        const std::scoped_lock lock(mutex_);
+        hold_ = false;
+        changed_.notify_all();
+    }
+    bool waitInFlight(int count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 10s, [&] { return inFlight_ == count; });
+    }
+    int received() const {
+        const std::scoped_lock lock(mutex_);
+        return static_cast<int>(bodies_.size());
+    }
+    int mostInFlight() const {
+        const std::scoped_lock lock(mutex_);
+        return mostInFlight_;
+    }
+    std::string body(int i) const {
+        const std::scoped_lock lock(mutex_);
+        return bodies_.at(static_cast<size_t>(i));
+    }
+    httplib::Headers headers(int i) const {
+        const std::scoped_lock lock(mutex_);
+        return headers_.at(static_cast<size_t>(i));
+    }
+
+private:
+    std::string answer_;
+    int status_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    int inFlight_ = 0;
+    int mostInFlight_ = 0;
+    std::vector<std::string> bodies_;
+    std::vector<httplib::Headers> headers_;
+    std::unique_ptr<RunningServer> running_;
+};
+
+class QueryRunTest : public ::testing::Test {
+protected:
+    QueryRunTest() {
+        window_.addItem(control::kRelayChoice, gbk("   线路[ 1 ]"));
+        window_.enabled[kStart] = true;
+        window_.enabled[kStop] = false;
+    }
+    // Every thread has ended before the runs and stores go.
+    ~QueryRunTest() override { tasks_.shutdown(); }
+
+    void addPlates(std::initializer_list<const char*> plates) {
+        for (const char* plate : plates) {
+            stores_.plates->appendNumbered(gbk(plate), "2024-01-02", 1);
+        }
+    }
+
+    QueryRun& makeRun(
+        std::string relay, std::function<std::string()> token = [] { return kGoodToken; }) {
+        QueryServices services;
+        services.accessToken = std::move(token);
+        services.userId = "tester";
+        services.relayAddress = [relay] { return relay; };
+        services.trimWorkingSet = [this] { ++trims_; };
+        // Earlier runs stay alive: their last threads may still be ending.
+        runs_.push_back(std::make_unique<QueryRun>(window_, tasks_, stores_, std::move(services)));
+        return *runs_.back();
+    }
+
+    // Waits for the run's closing message; the count of messages so far.
+    bool ended(size_t messages = 1) {
+        return eventually([&] { return window_.messagesSoFar().size() >= messages; });
+    }
+
+    std::optional<ColourRef> background(int row) const {
+        const auto entry = stores_.colours->entry(row, PlateRow::kPlate);
+        return entry ? std::optional<ColourRef>(entry->background) : std::nullopt;
+    }
+    std::string column2(int row) const { return stores_.plates->cellText(row, PlateRow::kDate); }
+    std::int32_t status(int row) const { return stores_.plates->status(row); }
+
+    RecordingWindow window_;
+    BackgroundTaskOwner tasks_;
+    std::shared_ptr<ExpiredPlateSet> expired_ = std::make_shared<ExpiredPlateSet>();
+    QueryStores stores_{std::make_shared<PlateStore>(), std::make_shared<CellColourTable>(),
+                        expired_};
+    std::atomic<int> trims_{0};
+    std::vector<std::unique_ptr<QueryRun>> runs_;
+};
+
+TEST(QueryRequest, BodyFieldsTypeAndAnswers) {
+    EXPECT_EQ(plateTypeCode(gbk("粤B12345")), "02");
+    EXPECT_EQ(plateTypeCode(gbk("粤BD12345")), "52");
+    EXPECT_EQ(plateTypeCode(gbk("粤B1234")), "52");
+    EXPECT_EQ(queryBody(gbk("粤B12345"), "u-1", "T0K", 0),
+              "hphm=%E7%B2%A4B12345&hpzl=02&id=u-1&Token=T0K&hphma=%E7%B2%A4B&line=1");
+    EXPECT_EQ(queryBody(gbk("粤BD12345"), "u", "t", -1),
+              "hphm=%E7%B2%A4BD12345&hpzl=52&id=u&Token=t&hphma=%E7%B2%A4B&line=0");
+    EXPECT_EQ(queryBody("", "u", "t", 2), "hphm=&hpzl=52&id=u&Token=t&hphma=&line=3");
+
+    EXPECT_EQ(relayAnswer(""), RelayAnswer::Failed);
+    EXPECT_EQ(relayAnswer("ok"), RelayAnswer::Available);
+    EXPECT_EQ(relayAnswer(gbk("已占用")), RelayAnswer::Occupied);
+    for (const char* other : {"OK", "ok\n", " ok", "已占用"}) {
+        EXPECT_EQ(relayAnswer(other), RelayAnswer::Other) << other;  // the last is UTF-8
+    }
+}
+
+// The relay of the service program, its registry seeded by the test.
+class RealRelayTest : public QueryRunTest {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new testing::TempDir("yhz-query");
+        const std::string db = (folder_->path() / "service.sqlite").string();
+        std::string error;
+        service::ServiceOptions options;
+        options.port = 0;
+        options.databasePath = db;
+        options.relayDelay = 0ms;
+        // The first start seeds the demo content; the taken plate goes in after.
+        service_ = service::Service::start(options, &error).release();
+        ASSERT_NE(service_, nullptr) << error;
+        auto registry = service::Registry::open(db, &error);
+        ASSERT_NE(registry, nullptr) << error;
+        ASSERT_TRUE(registry->markTaken("粤B22222"));
+        // Some demo plates are taken; pick free ones of both lengths.
+        for (int n = 12345; n < 12400 && (free8_.empty() || free9_.empty()); ++n) {
+            const std::string short8 = "粤B" + std::to_string(n);
+            const std::string long9 = "粤BD" + std::to_string(n);
+            if (free8_.empty() && registry->lookupPlate(short8) == service::Registry::Plate::Free)
+                free8_ = short8;
+            if (free9_.empty() && registry->lookupPlate(long9) == service::Registry::Plate::Free)
+                free9_ = long9;
+        }
+        ASSERT_FALSE(free8_.empty() || free9_.empty());
+    }
+    static void TearDownTestSuite() {
+        delete service_;
+        delete folder_;
+    }
+    static std::string base() { return "http://127.0.0.1:" + std::to_string(service_->port()); }
+
+    QueryRun& makeRealRun() {
+        auto client = std::make_shared<ServiceClient>(base(), HttpLimits{});
+        return makeRun(base() + "/relay", [client] { return client->accessToken("tester"); });
+    }
+
+    static inline service::Service* service_ = nullptr;
+    static inline testing::TempDir* folder_ = nullptr;
+    static inline std::string free8_;
+    static inline std::string free9_;
+};
+
+TEST_F(RealRelayTest, FreeTakenAndExpiredRowsInOneRunThenASecondRun) {
+    addPlates({free8_.c_str(), "粤B22222", "粤B33333", free9_.c_str()});
+    expired_->append(gbk("粤B33333 2024-01-01"));
+    QueryRun& run = makeRealRun();
+    run.startClicked();
+    EXPECT_FALSE(window_.isEnabled(kStart));
+    ASSERT_TRUE(ended());
+
+    EXPECT_EQ(background(0), kColourGreen);
+    EXPECT_EQ(status(0), 1);
+    EXPECT_EQ(background(1), kColourRed);
+    EXPECT_EQ(status(1), 2);
+    EXPECT_EQ(background(2), kColourBlue);
+    EXPECT_EQ(status(2), 0);
+    EXPECT_EQ(background(3), kColourGreen);
+    EXPECT_EQ(column2(1), "2024-01-02");
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "2");
+    EXPECT_EQ(run.availableCount(), 2);
+    EXPECT_TRUE(window_.isEnabled(kStart));
+    EXPECT_FALSE(window_.isEnabled(kStop));
+    const MessageRequest said = window_.messagesSoFar().at(0);
+    EXPECT_EQ(said.text, gbk("查询结束！"));
+    EXPECT_EQ(said.caption, gbk("温馨提示："));
+    EXPECT_EQ(said.icon, MessageIcon::Information);
+
+    // A second run starts from nothing: colours cleared, every row asked again.
+    stores_.colours->setCellColour(0, 2, kColourBlack, kColourRed);
+    expired_->clear();
+    run.startClicked();
+    EXPECT_FALSE(stores_.colours->entry(0, 2).has_value());
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(background(2), kColourGreen);
+    EXPECT_EQ(status(2), 1);
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "3");
+}
+
+TEST_F(QueryRunTest, RelayDownGarbledOrWrongTokenMarksRowsAndEndsTheRun) {
+    addPlates({"粤B12345", "粤B22222"});
+    makeRun("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/relay").startClicked();
+    ASSERT_TRUE(ended(1));
+    for (int row : {0, 1}) {
+        EXPECT_EQ(column2(row), gbk("Err.失败"));
+        EXPECT_EQ(background(row), kColourGrey);
+        EXPECT_EQ(status(row), 0);
+    }
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+
+    // An error page is shown as the relay sent it, status 500 or not.
+    HoldingRelay broken(gbk("服务器错误"), 500);
+    makeRun(broken.address()).startClicked();
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(column2(0), gbk("服务器错误"));
+    EXPECT_EQ(background(0), kColourGrey);
+
+    HoldingRelay shouting("OK\r\n");
+    makeRun(shouting.address()).startClicked();
+    ASSERT_TRUE(ended(3));
+    EXPECT_EQ(column2(1), "OK\r\n");
+    EXPECT_EQ(status(1), 0);
+
+    // A token of the wrong length sends nothing.
+    HoldingRelay relay("ok");
+    makeRun(relay.address(), [] { return std::string(31, 'a'); }).startClicked();
+    ASSERT_TRUE(ended(4));
+    EXPECT_EQ(relay.received(), 0);
+    EXPECT_EQ(column2(0), gbk("Token错误"));
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+
+    // No relay address at all: every row failed.
+    makeRun("").startClicked();
+    ASSERT_TRUE(ended(5));
+    EXPECT_EQ(column2(1), gbk("Err.失败"));
+}
+
+TEST_F(QueryRunTest, RequestCarriesTheFormAndNothingElse) {
+    addPlates({"粤BD12345"});
+    window_.addItem(control::kRelayChoice, gbk("   线路[ 2 ]"));
+    window_.setSelection(control::kRelayChoice, 1);
+    HoldingRelay relay("ok");
+    makeRun(relay.address()).startClicked();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(relay.received(), 1);
+    EXPECT_EQ(relay.body(0), "hphm=%E7%B2%A4BD12345&hpzl=52&id=tester&Token=" + kGoodToken +
+                                 "&hphma=%E7%B2%A4B&line=2");
+    const httplib::Headers headers = relay.headers(0);
+    EXPECT_EQ(headers.count("Cookie"), 0u);
+    EXPECT_EQ(headers.find("Content-Type")->second, "application/x-www-form-urlencoded");
+}
+
+TEST_F(QueryRunTest, NeverMoreThanTwoInFlightAndStopEndsTheRunAtOnce) {
+    addPlates({"粤B10001", "粤B10002", "粤B10003", "粤B10004", "粤B10005"});
+    HoldingRelay relay("ok");
+    relay.hold();
+    QueryRun& run = makeRun(relay.address());
+    run.startClicked();
+    ASSERT_TRUE(relay.waitInFlight(2));
+    std::this_thread::sleep_for(300ms);  // room for a third, which must not come
+    EXPECT_EQ(relay.received(), 2);
+    EXPECT_GT(trims_.load(), 0);
+
+    run.stopClicked();
+    EXPECT_FALSE(window_.isEnabled(kStop));
+    // The end message comes while both requests are still held.
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(relay.received(), 2);
+    EXPECT_TRUE(window_.isEnabled(kStart));
+
+    relay.release();
+    ASSERT_TRUE(eventually([&] { return run.activeWorkers() == 0; }));
+    EXPECT_EQ(background(0), kColourGreen);
+    EXPECT_EQ(background(1), kColourGreen);
+    EXPECT_FALSE(background(2).has_value());
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "2");
+    EXPECT_EQ(relay.mostInFlight(), 2);
+}
+
+TEST_F(QueryRunTest, LateWorkersOfAStoppedRunLeaveTheNewRunsCountersAlone) {
+    addPlates({"粤B10001", "粤B10002", "粤B10003"});
+    HoldingRelay relay("ok");
+    relay.hold();
+    QueryRun& run = makeRun(relay.address());
+    run.startClicked();
+    ASSERT_TRUE(relay.waitInFlight(2));
+    run.stopClicked();
+    ASSERT_TRUE(ended());
+
+    // The new run waits for a free slot: the old run's two hold both.
+    run.startClicked();
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(relay.received(), 2);
+
+    relay.release();
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "3");
+    EXPECT_EQ(run.availableCount(), 3);
+    EXPECT_EQ(relay.received(), 5);
+    EXPECT_EQ(relay.mostInFlight(), 2);
+}
+
+TEST_F(QueryRunTest, EmptyListEndsAtOnceAndProgramEndStopsARun) {
+    HoldingRelay relay("ok");
+    makeRun(relay.address()).startClicked();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "0");
+
+    // Ending the program mid-run: the held requests are abandoned, every
+    // thread joins, and no end message is shown.
+    addPlates({"粤B10001", "粤B10002", "粤B10003"});
+    relay.hold();
+    makeRun(relay.address()).startClicked();
+    ASSERT_TRUE(relay.waitInFlight(2));
+    const ShutdownReport report = tasks_.shutdown(std::chrono::milliseconds(2000));
+    EXPECT_TRUE(report.clean());
+    EXPECT_EQ(window_.messagesSoFar().size(), 1u);
+    relay.release();
+}
+
+}  // namespace
+}  // namespace yhz
