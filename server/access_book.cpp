@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "server/http_support.h"
+#include "demo/http_support.h"
 
 namespace yhz::service {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "server/options.h"
+#include "demo/options.h"
 #include "server/service.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <utility>
 
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 
 namespace yhz::service {
 
@@ -121,8 +121,8 @@ bool Registry::seedDemoContent(std::string* error) {
         Statement taken(db_, "INSERT OR IGNORE INTO taken_plates(plate) VALUES(?1)");
         ok = ok && taken.ok();
         if (ok) {
-            sim::forEachPlate([&](const std::string& plate) {
-                if (!ok || !sim::isTakenPlate(plate))
+            demo::forEachPlate([&](const std::string& plate) {
+                if (!ok || !demo::isTakenPlate(plate))
                     return;
                 ok = taken.bind(1, plate) && taken.step() == SQLITE_DONE;
                 taken.reset();

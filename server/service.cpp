@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "demo/site_data.h"
 #include "server/registry.h"
-#include "sim/site_data.h"
 #include "text/encoding.h"
 
 namespace yhz::service {
@@ -38,7 +38,7 @@ bool validPlate(std::string_view plate, std::string_view type) {
     constexpr std::size_t provinceBytes = 3;
     if (plate.size() < provinceBytes + 1)
         return false;
-    if (!sim::isProvinceAbbreviation(plate.substr(0, provinceBytes)))
+    if (!demo::isProvinceAbbreviation(plate.substr(0, provinceBytes)))
         return false;
     char office = plate[provinceBytes];
     if (office < 'A' || office > 'Z')

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "server/access_book.h"
-#include "server/http_support.h"
+#include "demo/http_support.h"
 
 namespace yhz::service {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "server/options.h"
-#include "sim/site_data.h"
+#include "demo/options.h"
+#include "demo/site_data.h"
 #include "sim/site_sim.h"
 
 namespace {
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         }
     }
     if (listHosts || listSites) {
-        for (const yhz::sim::Region& region : yhz::sim::regions()) {
+        for (const yhz::demo::Region& region : yhz::demo::regions()) {
             if (listHosts) {
                 std::printf("%s.localhost\n", region.code.c_str());
             } else {
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("yhz-site-sim: serving https://<code>.localhost:%d (%zu regions)\n", sim->port(),
-                yhz::sim::regions().size());
+                yhz::demo::regions().size());
     std::fflush(stdout);
     yhz::web::waitForStopSignal();
     sim->stop();

@@ -8,10 +8,29 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
-#include "server/options.h"
-#include "sim/site_data.h"
+#include "demo/options.h"
+#include "demo/site_data.h"
+#include "sim/html_template.h"
 
 namespace yhz::sim {
+
+extern const std::string_view kSitePageTemplate;
+extern const std::string_view kIndexTemplate;
+
+using demo::expiredPlates;
+using demo::findOffice;
+using demo::findRegion;
+using demo::formatDay;
+using demo::Office;
+using demo::offices;
+using demo::parseDay;
+using demo::PlateType;
+using demo::plateTypeCode;
+using demo::plateTypeFromCode;
+using demo::Region;
+using demo::regions;
+using demo::Release;
+using demo::releases;
 
 namespace {
 
@@ -47,29 +66,6 @@ const Region* regionOfHost(std::string_view hostHeader) {
     return findRegion(std::string_view(host).substr(0, host.size() - kHostSuffix.size()));
 }
 
-std::string htmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::int64_t today() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -77,6 +73,18 @@ std::int64_t today() {
     char text[16];
     std::strftime(text, sizeof text, "%Y-%m-%d", &local);
     return parseDay(text).value_or(0);
+}
+
+// A template that cannot be filled is a fault of this program, not of the
+// request: 500, never half a page.
+void servePage(httplib::Response& res, std::string_view pageTemplate,
+               const TemplateValues& values) {
+    if (std::optional<std::string> html = renderTemplate(pageTemplate, values)) {
+        res.set_content(std::move(*html), "text/html; charset=utf-8");
+    } else {
+        res.status = 500;
+        res.set_content("page template broken\n", "text/plain; charset=utf-8");
+    }
 }
 
 void replyError(httplib::Response& res, int status, std::string_view message) {
@@ -216,16 +224,14 @@ void SiteSim::Impl::routes(httplib::Server& server) {
 }
 
 void SiteSim::Impl::index(httplib::Response& res) {
-    std::string html =
-        "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-        "<title>演示站点</title></head><body><h1>演示站点</h1><ul>";
+    TemplateValues values;
+    auto& rows = values.lists["regions"];
     for (const Region& region : regions()) {
-        html += "<li><a href=\"https://" + region.code + std::string(kHostSuffix) + ":" +
-                std::to_string(thread.port()) + "/views/vehxhhdpub.html\">" +
-                htmlEscape(region.name) + "</a></li>";
+        rows.push_back({{"host", region.code + std::string(kHostSuffix)},
+                        {"port", std::to_string(thread.port())},
+                        {"name", region.name}});
     }
-    html += "</ul></body></html>";
-    res.set_content(html, "text/html; charset=utf-8");
+    servePage(res, kIndexTemplate, values);
 }
 
 void SiteSim::Impl::page(const Region& region, const httplib::Request& req,
@@ -237,61 +243,15 @@ void SiteSim::Impl::page(const Region& region, const httplib::Request& req,
                                          "; Path=/; Secure; HttpOnly; SameSite=Lax");
     }
     const std::int64_t day = today();
-    std::string html =
-        "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-        "<title>" +
-        htmlEscape(region.name) +
-        " 自编号牌号段投放公告</title>"
-        "<style>body{font-family:sans-serif;margin:2em}label{margin-right:1em}"
-        "table{border-collapse:collapse;margin-top:1em}td,th{border:1px solid #999;"
-        "padding:2px 8px}</style></head><body>\n<h1>" +
-        htmlEscape(region.name) + " 机动车自编号牌号段投放公告</h1>\n<form id=\"query\">\n";
-    html += "<label>管理部门 <select id=\"glbm\" name=\"glbm\"><option value=\"\">请选择</option>";
+    TemplateValues values;
+    values.fields = {
+        {"region", region.name}, {"startDay", formatDay(day - 30)}, {"endDay", formatDay(day)}};
+    auto& rows = values.lists["offices"];
     for (const Office& office : offices(region)) {
-        html += "<option value=\"" + office.glbm + "\">" + htmlEscape(office.name) + "</option>";
+        rows.push_back({{"glbm", office.glbm}, {"name", office.name}});
     }
-    html +=
-        "</select></label>\n"
-        "<label>号牌种类 <select id=\"hpzl\" name=\"hpzl\">"
-        "<option value=\"02\">小型汽车</option><option value=\"52\">小型新能源汽车</option>"
-        "</select></label>\n"
-        "<label>投放日期 <input type=\"date\" id=\"startTime\" name=\"startTime\" value=\"" +
-        formatDay(day - 30) +
-        "\"></label>\n"
-        "<label>至 <input type=\"date\" id=\"endTime\" name=\"endTime\" value=\"" +
-        formatDay(day) +
-        "\"></label>\n"
-        "<button type=\"submit\">查询</button>\n</form>\n"
-        "<p id=\"status\"></p>\n<table><thead><tr><th>号段</th><th>投放日期</th></tr></thead>"
-        "<tbody id=\"list\"></tbody></table>\n"
-        "<script>\n"
-        "document.getElementById('query').addEventListener('submit', function (e) {\n"
-        "  e.preventDefault();\n"
-        "  var v = function (id) { return encodeURIComponent(document.getElementById(id).value); "
-        "};\n"
-        "  var body = 'page=1&glbm=' + v('glbm') + '&hpzl=' + v('hpzl') +\n"
-        "    '&startTime=' + v('startTime') + '&endTime=' + v('endTime');\n"
-        "  fetch('/m/mvehxh/getTfhdList', {method: 'POST', credentials: 'same-origin',\n"
-        "    headers: {'Content-Type': 'application/x-www-form-urlencoded; charset=UTF-8',\n"
-        "              'X-Requested-With': 'XMLHttpRequest'}, body: body})\n"
-        "  .then(function (r) { return r.json(); }).then(function (j) {\n"
-        "    var list = document.getElementById('list');\n"
-        "    list.textContent = '';\n"
-        "    if (!j.data) { document.getElementById('status').textContent = j.message; return; }\n"
-        "    document.getElementById('status').textContent = '共 ' + j.data.list.totalCount + ' "
-        "个号段';\n"
-        "    j.data.list.content.forEach(function (row) {\n"
-        "      var tr = document.createElement('tr');\n"
-        "      [row.subhd, row.tfrq].forEach(function (t) {\n"
-        "        var td = document.createElement('td'); td.textContent = t; tr.appendChild(td);\n"
-        "      });\n"
-        "      list.appendChild(tr);\n"
-        "    });\n"
-        "  });\n"
-        "});\n"
-        "</script>\n</body></html>\n";
     res.set_header("Cache-Control", "no-store");
-    res.set_content(html, "text/html; charset=utf-8");
+    servePage(res, kSitePageTemplate, values);
 }
 
 std::optional<std::vector<web::FormField>> SiteSim::Impl::admit(const Region& region,

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "server/http_support.h"
+#include "demo/http_support.h"
 
 namespace yhz::sim {
 

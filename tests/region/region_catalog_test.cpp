@@ -3,7 +3,7 @@
 #include "base/profile.h"
 #include "region/embedded_data.h"
 #include "region/region_catalog.h"
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 #include "text/encoding.h"
 
 namespace yhz {
@@ -68,7 +68,7 @@ namespace {
 TEST(RegionCatalog, DemoSitesMatchTheSimulator) {
     const std::vector<std::string> regions = builtInRegions();
     const std::vector<std::string> sites = builtInSites();
-    const auto& simulated = sim::regions();
+    const auto& simulated = demo::regions();
     ASSERT_EQ(simulated.size(), regions.size());
     for (size_t k = 0; k < simulated.size(); ++k) {
         const std::string prefix = localToUtf8(platePrefix(regions[k]));

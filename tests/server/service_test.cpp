@@ -10,7 +10,7 @@
 #include "server/access_book.h"
 #include "server/registry.h"
 #include "server/service.h"
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -101,12 +101,12 @@ protected:
     // A plate of the simulator's world that the demo registry holds as taken
     // (or, with `taken` false, one it does not).
     static std::string worldPlate(bool taken) {
-        const sim::Region& region = *sim::findRegion("js-yc");
-        const sim::Office office = sim::offices(region).front();
-        for (const std::string& start : sim::segmentPool(region, office, sim::PlateType::Small)) {
-            for (const std::string& serial : sim::segmentSerials(start)) {
+        const demo::Region& region = *demo::findRegion("js-yc");
+        const demo::Office office = demo::offices(region).front();
+        for (const std::string& start : demo::segmentPool(region, office, demo::PlateType::Small)) {
+            for (const std::string& serial : demo::segmentSerials(start)) {
                 std::string plate = region.province + serial;
-                if (sim::isTakenPlate(plate) == taken)
+                if (demo::isTakenPlate(plate) == taken)
                     return plate;
             }
         }

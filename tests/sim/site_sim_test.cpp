@@ -6,12 +6,20 @@
 #include <regex>
 #include <set>
 
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 #include "sim/site_sim.h"
 #include "support/temp_dir.h"
 
 namespace yhz::sim {
 namespace {
+
+using demo::findRegion;
+using demo::offices;
+using demo::parseDay;
+using demo::PlateType;
+using demo::Region;
+using demo::regions;
+using demo::segmentPool;
 
 using testing::TempDir;
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace yhz::sim {
+namespace yhz::demo {
 
 enum class RegionKind { Municipality, City, Province };
 
@@ -93,4 +93,4 @@ void forEachPlate(const std::function<void(const std::string& plate)>& visit);
 std::optional<std::int64_t> parseDay(std::string_view text);
 std::string formatDay(std::int64_t day);
 
-}  // namespace yhz::sim
+}  // namespace yhz::demo

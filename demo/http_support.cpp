@@ -1,4 +1,4 @@
-#include "server/http_support.h"
+#include "demo/http_support.h"
 
 #include <httplib.h>
 

@@ -1,4 +1,4 @@
-#include "server/options.h"
+#include "demo/options.h"
 
 #include <csignal>
 

@@ -1,4 +1,4 @@
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <set>
 
-namespace yhz::sim {
+namespace yhz::demo {
 
 extern const std::string_view kRegionsText;
 
@@ -331,4 +331,4 @@ std::string formatDay(std::int64_t day) {
     return text;
 }
 
-}  // namespace yhz::sim
+}  // namespace yhz::demo

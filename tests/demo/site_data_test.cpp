@@ -2,9 +2,9 @@
 
 #include <set>
 
-#include "sim/site_data.h"
+#include "demo/site_data.h"
 
-namespace yhz::sim {
+namespace yhz::demo {
 namespace {
 
 bool serialLetter(char c) {
@@ -127,4 +127,4 @@ TEST(SiteData, DaysParseStrictlyAndRoundTrip) {
 }
 
 }  // namespace
-}  // namespace yhz::sim
+}  // namespace yhz::demo
