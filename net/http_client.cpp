@@ -1,8 +1,11 @@
 #include "net/http_client.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 #include <mutex>
@@ -123,6 +126,74 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// --- download to a file ------------------------------------------------------
+
+struct FileTransfer {
+    CURL* handle = nullptr;
+    const HttpLimits* limits = nullptr;
+    const DownloadArgs* args = nullptr;
+    int fd = -1;
+    Transfer head;  // the header lines of the final reply
+    bool started = false;
+    // The reply is not the file: a status other than 200, or over the limit.
+    bool refused = false;
+    bool writeFailed = false;
+    int status = 0;
+    std::int64_t announced = -1;
+    std::int64_t received = 0;
+};
+
+bool writeAll(int fd, const char* data, size_t n) {
+    while (n > 0) {
+        const ssize_t written = ::write(fd, data, n);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        n -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+size_t onFileBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<FileTransfer*>(user);
+    const size_t n = size * count;
+    if (!t->started) {
+        // The first body byte comes after the final reply's headers: its
+        // status and length are settled now.
+        t->started = true;
+        long code = 0;
+        curl_easy_getinfo(t->handle, CURLINFO_RESPONSE_CODE, &code);
+        t->status = static_cast<int>(code);
+        curl_off_t length = -1;
+        curl_easy_getinfo(t->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        t->announced = length;
+        if (t->status != 200) {
+            t->refused = true;
+            return 0;
+        }
+        if (length >= 0 && t->args->onTotal) {
+            t->args->onTotal(length);
+        }
+    }
+    if (static_cast<std::uint64_t>(t->received) + n > t->limits->maxBodyBytes) {
+        t->refused = true;
+        return 0;
+    }
+    if (!writeAll(t->fd, data, n)) {
+        t->writeFailed = true;
+        return 0;
+    }
+    t->received += static_cast<std::int64_t>(n);
+    if (t->args->onReceived) {
+        t->args->onReceived(t->received);
+    }
+    return n;
+}
+
 // Runs the transfer of `h` on a private multi handle, so that a stop can
 // wake the wait at once instead of at the next progress call (which libcurl
 // makes only about once a second while nothing moves).
@@ -168,6 +239,34 @@ CURLcode performStoppable(CURL* h, const std::stop_token& stop) {
     curl_multi_remove_handle(multi, h);
     curl_multi_cleanup(multi);
     return result;
+}
+
+// Bounds, redirect rules and TLS checks that every transfer shares. `ca`
+// must outlive the transfer.
+void setTransport(CURL* h, const HttpLimits& limits, bool secure, const std::string& ca) {
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                     std::max(1L, static_cast<long>(limits.stallTimeout.count() / 1000)));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+
+    // Redirects, where followed: a secure request is never redirected to
+    // plain http.
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+
+    // TLS peers are always verified.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!ca.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str());
+        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
+    }
 }
 
 struct EasyDeleter {
@@ -236,6 +335,16 @@ std::string cutAtLineBreak(std::string text) {
         text.resize(at);
     }
     return text;
+}
+
+bool chunkedReply(const std::string& headers) {
+    for (const std::string& line : headerLines(headers)) {
+        if (toLowerAscii(line.substr(0, 18)) == "transfer-encoding:" &&
+            findText(line, "chunked", 1, Case::Insensitive) > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -385,37 +494,15 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
     transfer.limits = &limits_;
 
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(limits_.connectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                     std::max(1L, static_cast<long>(limits_.stallTimeout.count() / 1000)));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.totalTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maxBodyBytes));
-
-    // Redirects: followed unless switched off; a secure request is never
-    // redirected to plain http.
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect ? 0L : 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-
-    // TLS peers are always verified.
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     const std::string ca = caBundle();
-    if (!ca.empty()) {
-        curl_easy_setopt(h, CURLOPT_CAINFO, ca.c_str());
-        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
-    }
+    setTransport(h, limits_, secure, ca);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect ? 0L : 1L);
 
     // An empty proxy text also keeps proxy variables of the environment out.
     std::string proxy;
@@ -461,6 +548,96 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
         *args.receivedCookies = received;
     }
     return ok ? std::move(transfer.body) : std::string();
+}
+
+int replyStatus(std::string_view replyHeaders) {
+    const std::string_view line = replyHeaders.substr(0, replyHeaders.find("\r\n"));
+    const size_t space = line.find(' ');
+    if (line.substr(0, 5) != "HTTP/" || space == std::string_view::npos ||
+        line.size() < space + 4) {
+        return 0;
+    }
+    int status = 0;
+    for (const char c : line.substr(space + 1, 3)) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        status = status * 10 + (c - '0');
+    }
+    return status;
+}
+
+DownloadResult HttpClient::download(std::string_view address, const std::string& filePath,
+                                    DownloadArgs args) const {
+    DownloadResult result;
+    const bool secure = toLowerAscii(address.substr(0, 8)) == "https://";
+    EasyHandle handle(curl_easy_init());
+    if (!handle) {
+        return result;
+    }
+    CURL* h = handle.get();
+    HeaderList list;
+    if (!appendHeader(list, "Accept: */*") || !appendHeader(list, "Expect:")) {
+        return result;
+    }
+    const int fd =
+        ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return result;
+    }
+
+    FileTransfer transfer;
+    transfer.handle = h;
+    transfer.limits = &limits_;
+    transfer.args = &args;
+    transfer.fd = fd;
+    transfer.head.limits = &limits_;
+
+    const std::string url = std::string(secure ? "https://" : "http://") + addressHost(address) +
+                            ":" + std::to_string(addressPort(address)) +
+                            encodePath(addressPath(address));
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, kDefaultAgent.data());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onFileBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer.head);
+    const std::string ca = caBundle();
+    setTransport(h, limits_, secure, ca);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    // No proxy, also none from the environment: the package comes from the
+    // address the service named.
+    curl_easy_setopt(h, CURLOPT_PROXY, "");
+
+    const CURLcode rc = performStoppable(h, args.stop);
+    if (!transfer.started) {
+        long code = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+        transfer.status = static_cast<int>(code);
+        curl_off_t length = -1;
+        curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        transfer.announced = length;
+    }
+    handle.reset();
+    const bool closed = ::close(fd) == 0;
+
+    result.status = transfer.status;
+    result.announced = transfer.announced;
+    result.received = transfer.received;
+    const bool whole = transfer.announced >= 0 ? transfer.received == transfer.announced
+                                               : chunkedReply(transfer.head.headers);
+    const bool complete = rc == CURLE_OK && closed && !transfer.refused && !transfer.writeFailed &&
+                          !transfer.head.overLimit && transfer.status == 200 && whole;
+    if (complete) {
+        result.outcome = DownloadOutcome::Complete;
+        return result;
+    }
+    ::unlink(filePath.c_str());
+    result.outcome =
+        args.stop.stop_requested() ? DownloadOutcome::Stopped : DownloadOutcome::Failed;
+    return result;
 }
 
 }  // namespace yhz

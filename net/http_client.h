@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -58,6 +60,28 @@ struct HttpLimits {
     std::size_t maxHeaderBytes = std::size_t{1024} * 1024;
 };
 
+// The optional arguments of `download`.
+struct DownloadArgs {
+    // A stop asked for while the download runs aborts it within about 100 ms.
+    std::stop_token stop{};
+    // Called once on the downloading thread, before the first byte is
+    // written, when the reply announces the length of its body.
+    std::function<void(std::int64_t total)> onTotal{};
+    // Called on the downloading thread after each piece written, with the
+    // number of bytes in the file so far.
+    std::function<void(std::int64_t received)> onReceived{};
+};
+
+enum class DownloadOutcome { Complete, Failed, Stopped };
+
+struct DownloadResult {
+    DownloadOutcome outcome = DownloadOutcome::Failed;
+    int status = 0;               // of the final reply; 0 when none arrived
+    std::int64_t announced = -1;  // the length the reply announced; -1 when none
+    std::int64_t received = 0;    // bytes written to the file
+    bool complete() const { return outcome == DownloadOutcome::Complete; }
+};
+
 class HttpClient {
 public:
     static constexpr std::string_view kDefaultAgent =
@@ -71,6 +95,16 @@ public:
     // stopped). An HTTP
     // error status is a reply: its body is returned.
     std::string webRequest(std::string_view address, WebRequestArgs args = {}) const;
+
+    // GET of `address` into the file `filePath` (created, or emptied; a
+    // symbolic link there is not followed). Complete only when the final
+    // reply has status 200 and its whole body arrived and was written: as
+    // long as the reply announced, or to the end of a chunked body. A body
+    // that ends with the connection, without either, cannot be told from a
+    // cut-short one and does not count. On any other outcome the file is
+    // removed. `maxBodyBytes` of the limits bounds the file.
+    DownloadResult download(std::string_view address, const std::string& filePath,
+                            DownloadArgs args = {}) const;
 
     // Process-wide: the CA certificates (PEM file) that HTTPS peers must chain
     // to, instead of the system store. "" restores the system store.
@@ -86,6 +120,10 @@ public:
 private:
     HttpLimits limits_;
 };
+
+// The status code of a reply's header text ("HTTP/1.1 200 OK" -> 200); 0
+// when it holds no status line.
+int replyStatus(std::string_view replyHeaders);
 
 // Pieces of a request that do not need the network; exposed for tests.
 namespace http_detail {

@@ -193,6 +193,48 @@ void DrippingServer::serve(std::stop_token stop) {
     }
 }
 
+RawReplyServer::RawReplyServer(std::string reply) : reply_(std::move(reply)) {
+    fd_ = boundLoopbackSocket(port_);
+    if (listen(fd_, 16) != 0) {
+        throw std::runtime_error("listen failed");
+    }
+    thread_ = std::jthread([this](std::stop_token stop) { serve(stop); });
+}
+
+RawReplyServer::~RawReplyServer() {
+    thread_.request_stop();
+    thread_.join();
+    close(fd_);
+}
+
+void RawReplyServer::serve(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        pollfd listening{fd_, POLLIN, 0};
+        if (poll(&listening, 1, 20) <= 0) {
+            continue;
+        }
+        const int client = accept(fd_, nullptr, nullptr);
+        if (client < 0) {
+            continue;
+        }
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+            pollfd readable{client, POLLIN, 0};
+            if (poll(&readable, 1, 2000) <= 0) {
+                break;
+            }
+            const ssize_t got = recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                break;
+            }
+            request.append(buffer, static_cast<size_t>(got));
+        }
+        (void)send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+        close(client);
+    }
+}
+
 int closedPort() {
     int port = 0;
     close(boundLoopbackSocket(port));

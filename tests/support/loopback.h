@@ -97,6 +97,25 @@ private:
     std::jthread thread_;
 };
 
+// Answers every connection with the same bytes, written as they are after
+// the request's header, then closes it: replies no HTTP library would send
+// (a body cut short, a body that ends with the connection).
+class RawReplyServer {
+public:
+    explicit RawReplyServer(std::string reply);
+    ~RawReplyServer();
+    RawReplyServer(const RawReplyServer&) = delete;
+    RawReplyServer& operator=(const RawReplyServer&) = delete;
+    int port() const { return port_; }
+
+private:
+    void serve(std::stop_token stop);
+    std::string reply_;
+    int fd_ = -1;
+    int port_ = -1;
+    std::jthread thread_;
+};
+
 // A loopback port on which nothing listens.
 int closedPort();
 
