@@ -32,10 +32,14 @@ HttpLimits ServiceClient::startLimits() {
 
 std::optional<ServiceInfo> ServiceClient::obtain() {
     CookieJar noCookies;  // the service needs none; keep the shared engine out of it
+    std::string headers;
     WebRequestArgs args;
     args.cookieText = &noCookies;
+    args.replyHeaders = &headers;
     const std::string body = client_.webRequest(base_ + "/api/service-info", args);
-    if (body.empty()) {
+    // An error page that happens to carry JSON must not send the start into
+    // the updater.
+    if (body.empty() || replyStatus(headers) != 200) {
         return std::nullopt;
     }
     return parseServiceInfo(body);

@@ -16,8 +16,9 @@ public:
     // `baseAddress` like "http://127.0.0.1:18080", without a final "/".
     explicit ServiceClient(std::string baseAddress, HttpLimits limits = startLimits());
 
-    // GET "/api/service-info". nullopt when the service cannot be reached or
-    // its answer is not the expected JSON object; texts come back in GBK.
+    // GET "/api/service-info". nullopt when the service cannot be reached,
+    // answers with a status other than 200 or not with the expected JSON
+    // object; texts come back in GBK.
     std::optional<ServiceInfo> obtain() override;
 
     // A fresh token for `userIdentifier`; whatever the service answered (the

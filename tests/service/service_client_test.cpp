@@ -116,6 +116,28 @@ TEST(ServiceClient, AnswersThatAreNotServiceInformation) {
     EXPECT_EQ(info->serviceConfigJson, "");
 }
 
+TEST(ServiceClient, OnlyAnAnswerWithStatus200Counts) {
+    // An error page that carries JSON must not send the start into the updater.
+    auto server = std::make_unique<httplib::Server>();
+    server->Get("/api/service-info", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content(R"({"latestVersion":"9.9.9","packageName":"x"})", "application/json");
+    });
+    server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.path == "/fine/api/service-info") {
+            res.set_content(R"({"latestVersion":"9.9.9"})", "application/json");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    test::RunningServer running(std::move(server));
+    const std::string base = "http://127.0.0.1:" + std::to_string(running.port());
+    EXPECT_FALSE(ServiceClient(base).obtain().has_value());
+    const auto fine = ServiceClient(base + "/fine").obtain();
+    ASSERT_TRUE(fine.has_value());
+    EXPECT_EQ(fine->latestVersion, "9.9.9");
+}
+
 TEST(ServiceClient, UserIdentifierIsStablePerMachine) {
     EXPECT_EQ(userIdentifier(), userIdentifier());
     EXPECT_EQ(userIdentifierFor("abc"), userIdentifierFor("abc"));
