@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+#include "update/update_paths.h"
+#include "update/updater.h"
+
+namespace yhz {
+namespace {
+
+TEST(UpdatePaths, theFilesOfAnUpdateSitInTheProgramFolder) {
+    const auto paths = updatePaths("/opt/yhz/", gbk("新版"), "2.2.0");
+    ASSERT_TRUE(paths.has_value());
+    EXPECT_EQ(paths->directory, "/opt/yhz");
+    EXPECT_EQ(paths->package, "/opt/yhz/新版.zip");
+    EXPECT_EQ(paths->unpackedName, "新版");
+    EXPECT_EQ(paths->newExecutable, "/opt/yhz/新版[2.2.0]");
+    EXPECT_EQ(paths->oldExecutable, "/opt/yhz/old云海舟");
+
+    // A GBK character whose second byte is a backslash is no separator.
+    const std::string trailBackslash = "\x81\x5c";
+    const auto gbkName = updatePaths("/opt/yhz", trailBackslash, "2.2.0");
+    ASSERT_TRUE(gbkName.has_value());
+    EXPECT_EQ(gbkName->unpackedName, localToUtf8(trailBackslash));
+}
+
+TEST(UpdatePaths, namesThatWouldNotStayOneFileInTheFolderAreRefused) {
+    for (const std::string& name : std::vector<std::string>{
+             "", ".", "..", "a/b", "a\\b", "../x", gbk("新:版"), "a*b", "a?b", "a|b", "a<b", "a\"b",
+             std::string("a\nb"), std::string("ab\0cd", 5), std::string("\xff\xff")}) {
+        EXPECT_FALSE(updatePaths("/opt/yhz", name, "2.2.0").has_value()) << name;
+    }
+    for (const std::string& version :
+         std::vector<std::string>{"../../x", "2/2", "2:2", std::string("2\0.0", 4)}) {
+        EXPECT_FALSE(updatePaths("/opt/yhz", gbk("新版"), version).has_value()) << version;
+    }
+    EXPECT_FALSE(updatePaths("relative/folder", gbk("新版"), "2.2.0").has_value());
+}
+
+TEST(UpdatePaths, fullFilePaths) {
+    EXPECT_TRUE(isFullFilePath("/opt/yhz/新版[2.2.0]"));
+    EXPECT_FALSE(isFullFilePath("opt/yhz/a"));
+    EXPECT_FALSE(isFullFilePath("/opt/yhz/"));
+    EXPECT_FALSE(isFullFilePath("/opt/yhz/a:b"));
+    EXPECT_FALSE(isFullFilePath(""));
+    EXPECT_EQ(delayedRemovalCommand("C:\\yhz\\old云海舟.exe", 3000),
+              "cmd /c ping 192.0.2.1 -n 1 -w 3000 & del \"C:\\yhz\\old云海舟.exe\"");
+}
+
+TEST(UpdateProgress, textAndBarRoundToWholePercents) {
+    EXPECT_EQ(progressText(1000, 333), gbk("已完成：33%"));
+    EXPECT_EQ(progressPosition(1000, 333), 33);
+    EXPECT_EQ(progressText(1000, 336), gbk("已完成：34%"));
+    EXPECT_EQ(progressPosition(1000, 336), 34);
+    EXPECT_EQ(progressText(1000, 1000), gbk("已完成：100%"));
+    // Until the total is known, and when it never is.
+    EXPECT_EQ(progressText(0, 5000), gbk("已完成：0%"));
+    EXPECT_EQ(progressText(0.00000001, 5000), gbk("已完成：0%"));
+    EXPECT_EQ(progressPosition(0, 5000), 0);
+    // The bar never leaves its range.
+    EXPECT_EQ(progressPosition(1000, 2000), 100);
+}
+
+}  // namespace
+}  // namespace yhz

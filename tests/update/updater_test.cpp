@@ -1,0 +1,251 @@
+// Whole updates of a program folder made for each test, with the package
+// served by the real service on a loopback port: the good one restarts into
+// the new program, every failure leaves the folder exactly as it was.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include "base/background_task.h"
+#include "server/service.h"
+#include "service/service_client.h"
+#include "support/loopback.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+#include "update/updater.h"
+#include "zip_writer.h"
+
+namespace yhz {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ZipEntry;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& path, const std::string& content, fs::perms perms) {
+    std::ofstream(path, std::ios::binary) << content;
+    fs::permissions(path, perms);
+}
+
+// Everything in a folder: kind, mode and content (or link target) by path.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> items;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const fs::path& p = it->path();
+        const std::string rel = fs::relative(p, root).string();
+        const auto status = fs::symlink_status(p);
+        const auto perms = std::to_string(static_cast<unsigned>(status.permissions()));
+        if (fs::is_symlink(status)) {
+            items[rel] = "link " + fs::read_symlink(p).string();
+        } else if (fs::is_directory(status)) {
+            items[rel] = "folder " + perms;
+        } else {
+            items[rel] = "file " + perms + " " + readFile(p);
+        }
+    }
+    return items;
+}
+
+// The new program of the tests: says where it was started from.
+const std::string kNewProgram =
+    "#!/bin/sh\nprintf '%s' \"$0\" > \"$(dirname \"$0\")/started.txt\"\n";
+
+class Update : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        suite_ = new testing::TempDir("yhz-update-service");
+        service::ServiceOptions options;
+        options.port = 0;
+        options.databasePath = (suite_->path() / "service.sqlite").string();
+        options.packagePath = served().string();
+        options.latestVersion = "2.2.0";
+        std::string error;
+        service_ = service::Service::start(options, &error).release();
+        ASSERT_NE(service_, nullptr) << error;
+    }
+    static void TearDownTestSuite() {
+        delete service_;
+        delete suite_;
+    }
+    static fs::path served() { return suite_->path() / "served.zip"; }
+
+    void SetUp() override {
+        program_ = dir_.path() / "yunhaizhou";
+        writeFile(program_, "the program of this run", fs::perms(0755));
+        fs::create_directory(dir_.path() / "data");
+        writeFile(dir_.path() / "data/keep.txt", "expired plates", fs::perms(0644));
+        const auto info =
+            ServiceClient("http://127.0.0.1:" + std::to_string(service_->port())).obtain();
+        ASSERT_TRUE(info.has_value());
+        request_ = {info->latestVersion, info->packageName, info->packageAddress,
+                    dir_.path().string(), program_.string()};
+    }
+
+    // Runs one update to its end.
+    UpdateProgress runUpdate(const UpdateRequest& request) {
+        Updater::Options options;
+        options.beforeStart = [this] { ++claimsLetGo_; };
+        Updater updater(request, options);
+        BackgroundTaskOwner tasks;
+        if (updater.start(tasks)) {
+            EXPECT_TRUE(tasks.waitIdle(std::chrono::seconds(60)));
+        }
+        return updater.progress();
+    }
+    UpdateProgress runUpdate() { return runUpdate(request_); }
+
+    testing::TempDir dir_{"yhz-update-program"};
+    fs::path program_;
+    UpdateRequest request_;
+    std::atomic<int> claimsLetGo_{0};
+    static inline testing::TempDir* suite_ = nullptr;
+    static inline service::Service* service_ = nullptr;
+};
+
+TEST_F(Update, aGoodPackageIsDownloadedUnpackedPutInPlaceAndStarted) {
+    ASSERT_EQ(localToUtf8(request_.packageName), "云海舟");
+    ASSERT_TRUE(test::writeZip(served().string(),
+                               {{.name = "云海舟", .content = kNewProgram, .mode = 0},
+                                {.name = "lib/notes.txt", .content = "what is new"},
+                                {.name = "data/keep.txt", .content = "shipped with the update"}}));
+    const UpdateProgress progress = runUpdate();
+    ASSERT_EQ(progress.phase, UpdatePhase::Restarted) << progress.detail;
+    EXPECT_EQ(progress.total, static_cast<double>(fs::file_size(served())));
+    EXPECT_EQ(progress.received, static_cast<std::int64_t>(fs::file_size(served())));
+    EXPECT_EQ(claimsLetGo_, 1);
+
+    const fs::path started = dir_.path() / "started.txt";
+    for (int i = 0; i < 500 && !fs::exists(started); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const fs::path newProgram = dir_.path() / "云海舟[2.2.0]";
+    EXPECT_EQ(readFile(started), newProgram.string());
+    EXPECT_EQ(readFile(dir_.path() / "lib/notes.txt"), "what is new");
+    EXPECT_EQ(readFile(dir_.path() / "data/keep.txt"), "shipped with the update");
+    // The old program is gone only now that the new one has run; the package
+    // and the unpacking folder are gone too.
+    EXPECT_EQ(snapshot(dir_.path()).count("yunhaizhou"), 0u);
+    for (const auto& [path, what] : snapshot(dir_.path())) {
+        EXPECT_TRUE(path == "云海舟[2.2.0]" || path == "started.txt" || path == "lib" ||
+                    path == "lib/notes.txt" || path == "data" || path == "data/keep.txt")
+            << path;
+    }
+    EXPECT_EQ(fs::status(newProgram).permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+}
+
+TEST_F(Update, aPackageThatWillNotDoLeavesTheFolderAsItWas) {
+    // A link in the program folder to a folder outside it.
+    const fs::path outside = dir_.path().parent_path() / (dir_.path().filename().string() + "-out");
+    fs::create_directory(outside);
+    fs::create_symlink(outside, dir_.path() / "linked");
+    const ZipEntry program{.name = "云海舟", .content = kNewProgram, .mode = 0100755};
+    const std::map<std::string, std::vector<ZipEntry>> packages = {
+        {"a ../ entry", {program, {.name = "../escaped.txt", .content = "x"}}},
+        {"an absolute entry", {program, {.name = "/tmp/yhz-escaped.txt", .content = "x"}}},
+        {"a backslash .. entry", {program, {.name = "lib\\..\\..\\escaped.txt", .content = "x"}}},
+        {"a symbolic link", {program, {.name = "link", .content = "/", .mode = 0120777}}},
+        {"a file through a link", {program, {.name = "linked/escaped.txt", .content = "x"}}},
+        {"a file over a folder", {program, {.name = "data", .content = "x"}}},
+        {"no program", {{.name = "other", .content = kNewProgram, .mode = 0100755}}},
+        {"a damaged program", {{.name = "云海舟", .content = kNewProgram, .badChecksum = true}}},
+        {"no program format", {{.name = "云海舟", .content = "plain words", .mode = 0100755}}},
+        {"a program that fails at once",
+         {{.name = "云海舟", .content = "#!/bin/sh\nexit 127\n", .mode = 0100755},
+          {.name = "data/keep.txt", .content = "replaced"}}},
+    };
+    const auto before = snapshot(dir_.path());
+    for (const auto& [what, entries] : packages) {
+        ASSERT_TRUE(test::writeZip(served().string(), entries));
+        const UpdateProgress progress = runUpdate();
+        EXPECT_EQ(progress.phase, UpdatePhase::Failed) << what;
+        EXPECT_FALSE(progress.message.empty()) << what;
+        EXPECT_EQ(snapshot(dir_.path()), before) << what << ": " << progress.detail;
+        EXPECT_TRUE(fs::is_empty(outside)) << what;
+    }
+    EXPECT_FALSE(fs::exists("/tmp/yhz-escaped.txt"));
+    fs::remove_all(outside);
+}
+
+TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {
+    ASSERT_TRUE(test::writeZip(served().string(), {{.name = "云海舟", .content = kNewProgram}}));
+    const std::string whole = readFile(served());
+    const auto before = snapshot(dir_.path());
+
+    test::RawReplyServer cut("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(whole.size()) +
+                             "\r\n\r\n" + whole.substr(0, whole.size() - 10));
+    UpdateRequest request = request_;
+    request.packageAddress = "http://127.0.0.1:" + std::to_string(cut.port()) + "/package.zip";
+    UpdateProgress progress = runUpdate(request);
+    EXPECT_EQ(progress.phase, UpdatePhase::Failed);
+    EXPECT_EQ(progress.total, static_cast<double>(whole.size()));
+    EXPECT_EQ(snapshot(dir_.path()), before);
+
+    fs::remove(served());  // the service now answers 404
+    progress = runUpdate();
+    EXPECT_EQ(progress.phase, UpdatePhase::Failed);
+    EXPECT_EQ(snapshot(dir_.path()), before);
+    EXPECT_EQ(claimsLetGo_, 0);
+}
+
+TEST_F(Update, badNamesAndAFolderThatCannotBeWrittenRefuseBeforeAnything) {
+    const auto before = snapshot(dir_.path());
+    for (const std::string& name : std::vector<std::string>{"", "a/b", gbk("新\\版")}) {
+        UpdateRequest request = request_;
+        request.packageName = name;
+        const UpdateProgress progress = runUpdate(request);
+        EXPECT_EQ(progress.phase, UpdatePhase::Refused) << name;
+        EXPECT_FALSE(progress.message.empty());
+    }
+    EXPECT_EQ(snapshot(dir_.path()), before);
+
+    // Not even root can make a file here.
+    UpdateRequest request = request_;
+    request.programDirectory = "/proc";
+    request.runningExecutable = "/proc/yunhaizhou";
+    const UpdateProgress unwritable = runUpdate(request);
+    EXPECT_EQ(unwritable.phase, UpdatePhase::Refused);
+    EXPECT_NE(localToUtf8(unwritable.message).find("不能写入"), std::string::npos);
+}
+
+TEST_F(Update, theEndOfTheRunStopsTheDownloadAndRemovesThePart) {
+    std::atomic<bool> release{false};
+    auto slow = std::make_unique<httplib::Server>();
+    slow->Get("/package.zip", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1024 * 1024, "application/zip",
+                                 [&](size_t, size_t, httplib::DataSink& sink) {
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                     return !release && sink.write("PK", 2);
+                                 });
+    });
+    test::RunningServer server(std::move(slow));
+    const auto before = snapshot(dir_.path());
+    UpdateRequest request = request_;
+    request.packageAddress = "http://127.0.0.1:" + std::to_string(server.port()) + "/package.zip";
+    Updater updater(request, {});
+    {
+        BackgroundTaskOwner tasks;
+        ASSERT_TRUE(updater.start(tasks));
+        while (updater.progress().received < 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(updater.progress().total, 1024.0 * 1024.0);
+        EXPECT_TRUE(tasks.shutdown(std::chrono::milliseconds(2000)).clean());
+    }
+    release = true;
+    EXPECT_EQ(updater.progress().phase, UpdatePhase::Downloading);
+    EXPECT_EQ(snapshot(dir_.path()), before);
+}
+
+}  // namespace
+}  // namespace yhz

@@ -1,0 +1,207 @@
+#include "update/replacement.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <vector>
+
+#include "update/package_archive.h"
+#include "update/rename_journal.h"
+
+namespace yhz {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kStagingPrefix = ".yhz-update-";
+
+std::string problemText(ArchiveProblem problem) {
+    switch (problem) {
+        case ArchiveProblem::None:
+            return "none";
+        case ArchiveProblem::Unreadable:
+            return "the package is not a readable ZIP archive";
+        case ArchiveProblem::UnsafeEntry:
+            return "an entry would leave the program folder or is no plain file";
+        case ArchiveProblem::Corrupt:
+            return "the package is damaged";
+        case ArchiveProblem::TooLarge:
+            return "the package is too large";
+        case ArchiveProblem::WriteFailed:
+            return "the unpacked files could not be written";
+        case ArchiveProblem::Stopped:
+            return "stopped";
+    }
+    return "unknown";
+}
+
+enum class Kind { Missing, File, Folder, Other };
+
+Kind kindOf(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return Kind::Missing;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Kind::Folder;
+    }
+    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+}
+
+std::string fileNameOf(const std::string& path) {
+    return fs::path(path).filename().string();
+}
+
+// Every folder the package needs in the program folder, parents first.
+std::vector<std::string> foldersNeeded(const UnpackResult& unpacked) {
+    std::set<std::string> folders(unpacked.directories.begin(), unpacked.directories.end());
+    for (const std::string& file : unpacked.files) {
+        for (size_t slash = file.find('/'); slash != std::string::npos;
+             slash = file.find('/', slash + 1)) {
+            folders.insert(file.substr(0, slash));
+        }
+    }
+    std::vector<std::string> ordered(folders.begin(), folders.end());
+    std::stable_sort(
+        ordered.begin(), ordered.end(),
+        [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    return ordered;
+}
+
+// Why the unpacked files cannot go into the folder as they are; "" when
+// they can. Looked at before anything moves, so that a refusal changes
+// nothing: every folder on the way must be a real folder (a link there
+// would carry files out of the program folder), and no file may land on a
+// folder or on a name the update itself uses.
+std::string obstacle(const UpdatePaths& paths, const UnpackResult& unpacked,
+                     const std::vector<std::string>& folders) {
+    const std::set<std::string> reserved = {fileNameOf(paths.package),
+                                            fileNameOf(paths.oldExecutable),
+                                            fileNameOf(paths.newExecutable)};
+    const std::string prefix = paths.directory + "/";
+    for (const std::string& folder : folders) {
+        const std::string top = folder.substr(0, folder.find('/'));
+        if (reserved.count(top) > 0 || top.rfind(kStagingPrefix, 0) == 0) {
+            return "the package holds the reserved name " + top;
+        }
+        const Kind kind = kindOf(prefix + folder);
+        if (kind != Kind::Missing && kind != Kind::Folder) {
+            return "the folder " + folder + " of the package is no folder here";
+        }
+    }
+    for (const std::string& file : unpacked.files) {
+        if (file == paths.unpackedName) {
+            continue;
+        }
+        if (reserved.count(file) > 0 || file.rfind(kStagingPrefix, 0) == 0) {
+            return "the package holds the reserved name " + file;
+        }
+        if (kindOf(prefix + file) == Kind::Folder) {
+            return "the file " + file + " of the package would replace a folder";
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& runningExecutable,
+                                const ReplaceSteps& steps, std::stop_token stop) {
+    std::string staging = paths.directory + "/" + std::string(kStagingPrefix) + "XXXXXX";
+    const bool staged = ::mkdtemp(staging.data()) != nullptr;
+    auto finish = [&](ReplaceOutcome outcome, std::string detail) {
+        std::error_code ec;
+        if (staged) {
+            fs::remove_all(staging, ec);
+        }
+        fs::remove(paths.package, ec);
+        return ReplaceResult{outcome, std::move(detail)};
+    };
+    if (!staged) {
+        return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
+    }
+
+    // Unpacked beside the program first: a package that does not unpack
+    // whole never touches the program's own files.
+    const std::string unpackedRoot = staging + "/unpacked";
+    const std::string backupRoot = staging + "/backup";
+    if (::mkdir(unpackedRoot.c_str(), 0755) != 0 || ::mkdir(backupRoot.c_str(), 0700) != 0) {
+        return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
+    }
+    const UnpackResult unpacked = unpackArchive(paths.package, unpackedRoot, stop);
+    if (unpacked.problem == ArchiveProblem::Stopped) {
+        return finish(ReplaceOutcome::Stopped, "stopped");
+    }
+    if (!unpacked.ok()) {
+        return finish(ReplaceOutcome::Refused,
+                      problemText(unpacked.problem) +
+                          (unpacked.entry.empty() ? "" : " (" + unpacked.entry + ")"));
+    }
+    const std::string stagedExecutable = unpackedRoot + "/" + paths.unpackedName;
+    if (kindOf(stagedExecutable) != Kind::File) {
+        return finish(ReplaceOutcome::Refused,
+                      "the package holds no program " + paths.unpackedName);
+    }
+    // Archives made on Windows carry no file modes.
+    ::chmod(stagedExecutable.c_str(), 0755);
+    const std::vector<std::string> folders = foldersNeeded(unpacked);
+    if (std::string why = obstacle(paths, unpacked, folders); !why.empty()) {
+        return finish(ReplaceOutcome::Refused, why);
+    }
+    if (stop.stop_requested()) {
+        return finish(ReplaceOutcome::Stopped, "stopped");
+    }
+
+    RenameJournal journal;
+    int backups = 0;
+    auto undo = [&](std::string detail) {
+        if (!journal.rollBack()) {
+            detail += "; not every change could be taken back";
+        }
+        return finish(ReplaceOutcome::RolledBack, std::move(detail));
+    };
+    // Puts `from` at `to`, keeping what was there for a rollback.
+    auto place = [&](const std::string& from, const std::string& to) {
+        if (kindOf(to) != Kind::Missing &&
+            !journal.move(to, backupRoot + "/" + std::to_string(++backups))) {
+            return false;
+        }
+        return journal.move(from, to);
+    };
+
+    const std::string prefix = paths.directory + "/";
+    if (runningExecutable != paths.oldExecutable &&
+        !journal.move(runningExecutable, paths.oldExecutable)) {
+        return undo("the running program could not be moved aside");
+    }
+    for (const std::string& folder : folders) {
+        if (!journal.makeFolder(prefix + folder)) {
+            return undo("the folder " + folder + " could not be made");
+        }
+    }
+    for (const std::string& file : unpacked.files) {
+        if (file != paths.unpackedName && !place(unpackedRoot + "/" + file, prefix + file)) {
+            return undo("the file " + file + " could not be put in place");
+        }
+    }
+    if (!place(stagedExecutable, paths.newExecutable)) {
+        return undo("the new program could not be put in place");
+    }
+
+    if (steps.beforeStart) {
+        steps.beforeStart();
+    }
+    if (!steps.start || !steps.start(paths.newExecutable, stop)) {
+        return undo("the new program did not start");
+    }
+    journal.commit();
+    std::error_code ec;
+    fs::remove(paths.oldExecutable, ec);
+    return finish(ReplaceOutcome::Restarted, {});
+}
+
+}  // namespace yhz

@@ -1,0 +1,163 @@
+#include "update/updater.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "text/encoding.h"
+#include "update/program_start.h"
+#include "update/replacement.h"
+
+namespace yhz {
+namespace {
+
+bool totalUnknown(double total) {
+    return std::fabs(total) <= 0.0000001;
+}
+
+long roundedPercent(double total, std::int64_t received) {
+    return std::lround(static_cast<double>(received) / total * 100.0);
+}
+
+}  // namespace
+
+std::string progressText(double total, std::int64_t received) {
+    if (totalUnknown(total)) {
+        return gbk("已完成：0%");
+    }
+    return gbk("已完成：") + std::to_string(roundedPercent(total, received)) + "%";
+}
+
+int progressPosition(double total, std::int64_t received) {
+    if (totalUnknown(total)) {
+        return 0;
+    }
+    return static_cast<int>(std::clamp(roundedPercent(total, received), 0L, 100L));
+}
+
+bool folderWritable(const std::string& folder) {
+    std::string probe = folder + "/.yhz-write-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+HttpLimits Updater::downloadLimits() {
+    HttpLimits limits;
+    limits.connectTimeout = std::chrono::seconds(15);
+    limits.stallTimeout = std::chrono::seconds(30);
+    limits.totalTimeout = std::chrono::hours(1);
+    limits.maxBodyBytes = std::size_t{1024} * 1024 * 1024;
+    return limits;
+}
+
+Updater::Updater(UpdateRequest request, Options options)
+    : request_(std::move(request)), options_(std::move(options)) {
+    if (!options_.start) {
+        options_.start = [](const std::string& path, std::stop_token stop) {
+            return startProgram(path, std::chrono::milliseconds(1000), stop);
+        };
+    }
+    paths_ = updatePaths(request_.programDirectory, request_.packageName, request_.latestVersion);
+    if (!paths_) {
+        phase_ = UpdatePhase::Refused;
+        message_ = gbk("更新信息有误（安装包名称不可用），无法自动更新，软件没有改动。");
+        detail_ = "the package name or the version cannot name a file";
+    } else if (!folderWritable(paths_->directory)) {
+        phase_ = UpdatePhase::Refused;
+        message_ =
+            gbk("软件所在的文件夹不能写入，无法自动更新，软件没有改动。"
+                "请用有写入权限的账户运行本软件，或手动安装新版本。");
+        detail_ = "the program folder cannot be written to";
+    }
+}
+
+bool Updater::start(BackgroundTaskOwner& tasks) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (phase_ != UpdatePhase::Downloading) {
+            return false;
+        }
+    }
+    if (!tasks.start("update", [this](std::stop_token stop) { run(stop); })) {
+        fail(UpdatePhase::Failed, gbk("无法开始下载新版本，软件没有改动。"),
+             "the download task did not start");
+        return false;
+    }
+    return true;
+}
+
+UpdateProgress Updater::progress() const {
+    UpdateProgress p;
+    p.total = total_.load();
+    p.received = received_.load();
+    const std::lock_guard lock(mutex_);
+    p.phase = phase_;
+    p.message = message_;
+    p.detail = detail_;
+    return p;
+}
+
+void Updater::fail(UpdatePhase phase, std::string message, std::string detail) {
+    const std::lock_guard lock(mutex_);
+    phase_ = phase;
+    message_ = std::move(message);
+    detail_ = std::move(detail);
+}
+
+void Updater::run(std::stop_token stop) {
+    const UpdatePaths& paths = *paths_;
+    // A link left where the package goes is not followed; take it away.
+    struct stat st {};
+    if (::lstat(paths.package.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        ::unlink(paths.package.c_str());
+    }
+    DownloadArgs args;
+    args.stop = stop;
+    args.onTotal = [this](std::int64_t total) { total_.store(static_cast<double>(total)); };
+    args.onReceived = [this](std::int64_t received) { received_.store(received); };
+    const DownloadResult download =
+        HttpClient(options_.limits).download(request_.packageAddress, paths.package, args);
+    if (download.outcome == DownloadOutcome::Stopped) {
+        return;
+    }
+    if (!download.complete()) {
+        fail(UpdatePhase::Failed,
+             gbk("下载新版本没有成功，软件没有改动。请检查网络后重新打开软件。"),
+             "the download ended after " + std::to_string(download.received) + " of " +
+                 std::to_string(download.announced) + " bytes, status " +
+                 std::to_string(download.status));
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        phase_ = UpdatePhase::Replacing;
+    }
+    const ReplaceResult result = replaceAndRestart(paths, request_.runningExecutable,
+                                                   {options_.beforeStart, options_.start}, stop);
+    switch (result.outcome) {
+        case ReplaceOutcome::Restarted: {
+            const std::lock_guard lock(mutex_);
+            phase_ = UpdatePhase::Restarted;
+            break;
+        }
+        case ReplaceOutcome::Stopped:
+            break;
+        case ReplaceOutcome::Refused:
+        case ReplaceOutcome::RolledBack:
+            fail(
+                UpdatePhase::Failed,
+                gbk("安装新版本没有成功，原来的软件已保留。请重新打开软件再试，或手动安装新版本。"),
+                result.detail);
+            break;
+    }
+}
+
+}  // namespace yhz
