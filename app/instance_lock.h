@@ -4,6 +4,7 @@
 
 #include <QLockFile>
 #include <memory>
+#include <mutex>
 
 #include "app/core/start_sequence.h"
 
@@ -12,14 +13,17 @@ namespace yhz {
 class InstanceLock final : public InstanceGuard {
 public:
     InstanceClaim claim() override;
-    // Gives the claim up before the process ends without unwinding.
+    // Gives the claim up before the process ends without unwinding, or
+    // before this run starts its successor. Callable from any thread.
     void release() {
+        const std::lock_guard lock(mutex_);
         if (lock_) {
             lock_->unlock();
         }
     }
 
 private:
+    std::mutex mutex_;
     std::unique_ptr<QLockFile> lock_;  // held until the process ends
 };
 

@@ -9,9 +9,9 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "app/pending_update.h"
 #include "app/run_end.h"
 #include "app/skin.h"
+#include "app/update_launcher.h"
 #include "base/profile.h"
 #include "net/http_client.h"
 #include "service/service_client.h"
@@ -27,8 +27,11 @@ int main(int argc, char* argv[]) {
     yhz::InstanceLock instance;
     yhz::ServiceClient service{std::string(yhz::profile::kServiceAddress)};
     yhz::OwnerlessMessageBoxes messages;
-    yhz::PendingUpdate updater;
+    yhz::UpdateWindowLauncher updater(instance);
     const yhz::StartResult start = yhz::runStartSequence(instance, service, messages, updater);
+    if (start.outcome == yhz::StartOutcome::Updated) {
+        return yhz::endRun(updater.takeWindow(), instance, start.exitCode);
+    }
     if (start.outcome != yhz::StartOutcome::OpenMainWindow) {
         return start.exitCode;
     }

@@ -5,11 +5,14 @@
 
 #include "app/instance_lock.h"
 #include "app/main_window.h"
+#include "update/window/update_window.h"
 
 namespace yhz {
+namespace {
 
-int endRun(std::unique_ptr<MainWindow> window, InstanceLock& instance, int code) {
-    const ShutdownReport report = window->shutdown();
+template <typename Window>
+int endWith(std::unique_ptr<Window> window, InstanceLock& instance, int code) {
+    const ShutdownReport report = window ? window->shutdown() : ShutdownReport{};
     if (!report.clean()) {
         std::fprintf(stderr, "yunhaizhou: %zu background task(s) did not stop in time:",
                      report.abandoned.size());
@@ -24,6 +27,16 @@ int endRun(std::unique_ptr<MainWindow> window, InstanceLock& instance, int code)
     window.reset();
     instance.release();
     return code;
+}
+
+}  // namespace
+
+int endRun(std::unique_ptr<MainWindow> window, InstanceLock& instance, int code) {
+    return endWith(std::move(window), instance, code);
+}
+
+int endRun(std::unique_ptr<UpdateWindow> window, InstanceLock& instance, int code) {
+    return endWith(std::move(window), instance, code);
 }
 
 }  // namespace yhz

@@ -1,0 +1,34 @@
+#pragma once
+// Where the update window opens: after the update notice, modally, before
+// any other window of the run.
+
+#include <memory>
+
+#include "app/core/start_sequence.h"
+#include "update/window/update_window.h"
+
+namespace yhz {
+
+class InstanceLock;
+
+class UpdateWindowLauncher final : public UpdateLauncher {
+public:
+    explicit UpdateWindowLauncher(InstanceLock& instance);
+    ~UpdateWindowLauncher() override;
+
+    // Shows the update window modally and returns when it has closed; the
+    // window is kept for the end of the run (takeWindow).
+    void runUpdate(const std::string& programVersion, const ServiceInfo& info) override;
+
+    // The closed window, for endRun; null when none was opened.
+    std::unique_ptr<UpdateWindow> takeWindow();
+
+private:
+    class OwnedMessages;
+
+    InstanceLock& instance_;
+    std::unique_ptr<OwnedMessages> messages_;
+    std::unique_ptr<UpdateWindow> window_;
+};
+
+}  // namespace yhz
