@@ -4,9 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/program_version.h"
+
 namespace yhz {
 
-inline constexpr std::string_view kProgramVersion = "2.1.2";
 // The name under which a running instance is known to the next one.
 inline constexpr std::string_view kInstanceName = "云海舟";  // UTF-8, a platform name
 
