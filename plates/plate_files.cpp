@@ -58,6 +58,20 @@ std::string pathText(const std::filesystem::path& path) {
     return utf8ToLocal(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
+// Where the line that starts at `from` (a character boundary) ends: at its
+// CR LF, or at the end of the text. Two-byte characters are stepped over
+// whole, as everywhere in the GBK text layer.
+size_t lineEnd(std::string_view text, size_t from) {
+    size_t at = from;
+    while (at < text.size()) {
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+            return at;
+        }
+        at += static_cast<unsigned char>(text[at]) >= 0x80 ? size_t{2} : size_t{1};
+    }
+    return text.size();
+}
+
 }  // namespace
 
 std::vector<std::string> splitPlateLines(std::string_view bytes) {
@@ -69,22 +83,26 @@ size_t importPlates(const std::filesystem::path& file, PlateStore& plates, std::
     if (!readWholeFile(file, bytes)) {
         return 0;
     }
-    std::vector<std::string> lines = splitPlateLines(bytes);
-    bytes.clear();
-    bytes.shrink_to_fit();
+    std::string_view text(bytes);
+    text = text.substr(0, text.find('\0'));
     const std::string origin = gbk("由外部导入");
+    // Lines are cut a chunk at a time, so that a stop is seen within one
+    // chunk's work however long the file is.
     std::vector<PlateRow> chunk;
     size_t appended = 0;
-    for (size_t start = 0; start < lines.size() && !stop.stop_requested(); start += kImportChunk) {
-        const size_t end = std::min(lines.size(), start + kImportChunk);
+    size_t at = 0;
+    while (at < text.size() && !stop.stop_requested()) {
         chunk.clear();
-        chunk.resize(end - start);
-        for (size_t k = start; k < end; ++k) {
-            chunk[k - start].plate = trimSpaces(lines[k]);
-            chunk[k - start].date = origin;
+        chunk.reserve(kImportChunk);
+        while (chunk.size() < kImportChunk && at < text.size()) {
+            const size_t end = lineEnd(text, at);
+            PlateRow& row = chunk.emplace_back();
+            row.plate = trimSpaces(text.substr(at, end - at));
+            row.date = origin;
+            at = end < text.size() ? end + 2 : end;
         }
+        appended += chunk.size();
         plates.appendAllNumbered(std::move(chunk), 0);
-        appended = end;
     }
     return appended;
 }
