@@ -88,6 +88,9 @@ struct Transfer {
     // Header lines of the response being received; a new status line starts
     // a new block, so after a redirect chain only the final answer is left.
     std::string headers;
+    // The cookies each earlier answer of a redirect chain set, in chain
+    // order: a hop that sets the session must not lose it.
+    std::vector<CookieJar> earlierCookies;
     bool overLimit = false;
 };
 
@@ -112,6 +115,10 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
         line.remove_suffix(1);
     }
     if (line.substr(0, 5) == "HTTP/") {
+        CookieJar set = collectSetCookies(t->headers);
+        if (!set.empty()) {
+            t->earlierCookies.push_back(std::move(set));
+        }
         t->headers.clear();
     }
     if (line.empty()) {
@@ -541,6 +548,15 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
         *args.replyHeaders = replyHeaders;
     }
     CookieJar received = collectSetCookies(replyHeaders);
+    if (ok && !transfer.earlierCookies.empty()) {
+        // Later answers win by name, as they would in a browser.
+        CookieJar chain;
+        for (CookieJar& hop : transfer.earlierCookies) {
+            mergeCookies(chain, hop);
+        }
+        mergeCookies(chain, received);
+        received = std::move(chain);
+    }
     if (merge && cookieSupplied) {
         received = mergeCookies(*args.cookieText, received);
     }

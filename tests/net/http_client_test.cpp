@@ -117,6 +117,16 @@ void addRoutes(httplib::Server& s) {
         res.set_header("Set-Cookie", "hop" + std::to_string(n) + "=1; Path=/");
         res.set_redirect("/hop/" + std::to_string(n - 1));
     });
+    // A login hop: the session is set by the redirect, not by the page.
+    s.Post("/session/start", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "sid=new; Path=/; Secure; HttpOnly");
+        res.set_header("Set-Cookie", "tok=1; Path=/");
+        res.set_redirect("/session/page", 302);
+    });
+    s.Get("/session/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "tok=2; Path=/");
+        res.set_content("page", "text/plain");
+    });
     s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
         res.status = 404;
         res.set_content("missing here", "text/plain");
@@ -339,7 +349,9 @@ TEST_F(WebRequest, redirectsFollowedOrNotAndReplyHeadersOfTheFinalAnswer) {
     EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
     EXPECT_EQ(reply.find("hop"), std::string::npos);
     EXPECT_EQ(reply.substr(reply.size() - 2), "\r\n");
-    EXPECT_EQ(received, "final=1");
+    // Every answer of the chain set a cookie; the later ones come first.
+    EXPECT_EQ(received, "final=1; hop1=1; hop2=1");
+    EXPECT_EQ(cookies, "final=1; hop1=1; hop2=1");
 
     cookies.clear();
     client_.webRequest(http("/hop/2"), {.cookieText = &cookies,
@@ -348,6 +360,23 @@ TEST_F(WebRequest, redirectsFollowedOrNotAndReplyHeadersOfTheFinalAnswer) {
                                         .noRedirect = true});
     EXPECT_EQ(reply.rfind("HTTP/1.1 302", 0), 0u) << reply;
     EXPECT_EQ(received, "hop2=1");
+}
+
+TEST_F(WebRequest, cookiesOfARedirectHopJoinTheCookieText) {
+    CookieJar cookies = "sid=old; keep=1";
+    CookieJar received;
+    EXPECT_EQ(
+        client_.webRequest(http("/session/start"),
+                           {.method = 1, .cookieText = &cookies, .receivedCookies = &received}),
+        "page");
+    EXPECT_EQ(received, "tok=2; sid=new; keep=1");
+    EXPECT_EQ(cookies, "tok=2; sid=new; keep=1");
+
+    // A chain that fails keeps no cookie of its hops.
+    CookieJar failed = "keep=1";
+    HttpClient small(HttpLimits{.maxBodyBytes = 2});
+    EXPECT_EQ(small.webRequest(http("/session/start"), {.method = 1, .cookieText = &failed}), "");
+    EXPECT_EQ(failed, "keep=1");
 }
 
 TEST_F(WebRequest, errorStatusIsAReplyAndLongHeadersKeepTheirCookies) {
