@@ -1,0 +1,126 @@
+#include "retrieval/expired_day_file.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "base/date_time_format.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+
+namespace yhz {
+namespace {
+
+// Longest file name most file systems take, in bytes.
+constexpr std::size_t kMaxNameBytes = 255;
+
+bool fitsInAName(std::string_view utf8) {
+    if (utf8.empty() || utf8.find("..") != std::string_view::npos) {
+        return false;
+    }
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            return false;
+        }
+        switch (c) {
+            case '/':
+            case '\\':
+            case ':':
+            case '*':
+            case '?':
+            case '"':
+            case '<':
+            case '>':
+            case '|':
+                return false;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string todayText() {
+    return trimSpaces(formatDateTime(std::nullopt, 1, 1));
+}
+
+std::optional<std::filesystem::path> expiredDayFilePath(const std::filesystem::path& folder,
+                                                        std::string_view date,
+                                                        std::string_view glbm,
+                                                        std::string_view hpzl) {
+    // Checked as the file system will see them: GBK bytes that are not a
+    // character become "?" and are refused with it.
+    const std::string dateName = localToUtf8(date);
+    const std::string glbmName = localToUtf8(glbm);
+    const std::string hpzlName = localToUtf8(hpzl);
+    if (!fitsInAName(dateName) || !fitsInAName(glbmName) || !fitsInAName(hpzlName)) {
+        return std::nullopt;
+    }
+    const std::string name = dateName + glbmName + hpzlName + ".txt";
+    if (name.size() > kMaxNameBytes) {
+        return std::nullopt;
+    }
+    return folder / std::filesystem::path(name);
+}
+
+std::optional<std::vector<std::string>> readExpiredDayFile(const std::filesystem::path& file) {
+    std::error_code ec;
+    // A link is not a file the program wrote; it is replaced on the next write.
+    const auto status = std::filesystem::symlink_status(file, ec);
+    if (ec || !std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec || size > kMaxDayFileBytes) {
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return splitText(textUpToZero(bytes), "\r\n");
+}
+
+bool writeExpiredDayFile(const std::filesystem::path& file,
+                         const std::vector<std::string>& plates) {
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path temporary = file;
+    temporary += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+
+    std::string bytes;
+    for (const std::string& plate : plates) {
+        bytes += plate;
+        bytes += "\r\n";
+    }
+    // "x": never write through a name that something else already holds.
+    std::FILE* out = std::fopen(temporary.c_str(), "wbx");
+    if (out == nullptr) {
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    ok = std::fflush(out) == 0 && ok;
+    ok = ::fsync(::fileno(out)) == 0 && ok;
+    ok = std::fclose(out) == 0 && ok;
+    std::error_code ec;
+    if (ok) {
+        std::filesystem::rename(temporary, file, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        std::filesystem::remove(temporary, ec);
+    }
+    return ok;
+}
+
+}  // namespace yhz

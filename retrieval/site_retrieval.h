@@ -1,0 +1,50 @@
+#pragma once
+// The two paged retrievals from a regional site, each run on a background
+// thread: the released segments into the segment list, the expired plates
+// into the expired set and the day file.
+
+#include <filesystem>
+#include <stop_token>
+#include <string>
+
+#include "net/cookies.h"
+#include "net/http_client.h"
+#include "plates/expired_plates.h"
+#include "plates/segment_store.h"
+
+namespace yhz {
+
+class WindowAccess;
+class OperationLog;
+
+struct SiteRun {
+    WindowAccess& window;
+    OperationLog& log;
+    const HttpClient& client;
+    std::string address;  // the endpoint: site base address + path
+    CookieJar cookies;    // the browser's cookies for the site when the run began
+    std::string form;     // the endpoint's form text, without the page
+    std::stop_token stop{};
+};
+
+// Empties the segment list, then appends one row (subhd, tfrq) per entry of
+// every page until a page does not parse or holds no entry; logs the total
+// once and the end, and enables 按钮3. A stop ends it between pages without
+// the closing steps.
+void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments);
+
+// Where the expired plates of a run are cached: the folder and the two
+// values that name the day file.
+struct DayFileName {
+    std::filesystem::path folder;
+    std::string glbm;
+    std::string hpzl;
+};
+
+// Appends the hphm of every entry of every page to `expired`, as pages
+// arrive; then writes the day file of today when any plate came, logs the
+// outcome and enables 按钮2. A stop ends it between pages without the closing
+// steps.
+void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const DayFileName& dayFile);
+
+}  // namespace yhz

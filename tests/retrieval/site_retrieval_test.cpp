@@ -1,0 +1,447 @@
+// Both retrievals and their buttons against the site simulator over TLS with
+// the demo authority, and against a loopback server that fails on purpose.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+
+#include "base/background_task.h"
+#include "base/operation_log.h"
+#include "demo/site_data.h"
+#include "net/cookie_store.h"
+#include "region/region_catalog.h"
+#include "retrieval/expired_day_file.h"
+#include "retrieval/page_reader.h"
+#include "retrieval/retrieval_buttons.h"
+#include "retrieval/site_interface.h"
+#include "retrieval/site_retrieval.h"
+#include "sim/site_sim.h"
+#include "support/loopback.h"
+#include "support/recording_window.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+
+namespace yhz {
+namespace {
+
+using testing::TempDir;
+
+constexpr std::chrono::seconds kWait{30};
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One page of both endpoints' shapes: two entries, numbered by page.
+std::string pageJson(int page, long total, bool withContent = true) {
+    std::string segments, plates;
+    for (int k = 1; k <= 2; ++k) {
+        const std::string n = std::to_string(page) + std::to_string(k);
+        segments += std::string(k > 1 ? "," : "") + R"({"subhd":"A)" + n + R"(00 ~A)" + n +
+                    R"(99","tfrq":"2024-01-0)" + std::to_string(k) + R"("})";
+        plates += std::string(k > 1 ? "," : "") + R"({"hphm":"苏J)" + n + R"(000"})";
+    }
+    const std::string totalText = R"("totalCount":)" + std::to_string(total);
+    if (!withContent) {
+        return R"({"data":{)" + totalText + R"(,"list":{)" + totalText + "}}}";
+    }
+    return R"({"data":{)" + totalText + R"(,"content":[)" + plates + R"(],"list":{)" + totalText +
+           R"(,"content":[)" + segments + "]}}}";
+}
+
+std::string emptyPage(long total) {
+    return R"({"data":{"totalCount":)" + std::to_string(total) +
+           R"(,"content":[],"list":{"totalCount":)" + std::to_string(total) + R"(,"content":[]}}})";
+}
+
+// Streams `size` bytes of an unfinished JSON text.
+void streamJunk(httplib::Response& res, size_t size) {
+    res.set_chunked_content_provider(
+        "application/json", [size, sent = size_t{0}](size_t, httplib::DataSink& sink) mutable {
+            static const std::string block = "[" + std::string(64 * 1024 - 1, '1');
+            if (sent >= size) {
+                sink.done();
+                return true;
+            }
+            const size_t n = std::min(block.size(), size - sent);
+            sent += n;
+            return sink.write(block.data(), n);
+        });
+}
+
+// The page a test reads its choices from.
+class FixedPage final : public PageReader {
+public:
+    explicit FixedPage(std::optional<PageChoices> choices) : choices_(std::move(choices)) {}
+    std::optional<PageChoices> readChoices() override {
+        ++reads;
+        return choices_;
+    }
+    int reads = 0;
+
+private:
+    std::optional<PageChoices> choices_;
+};
+
+class SiteRetrieval : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        caDir_ = new TempDir("yhz-retrieval-ca");
+        const std::string command =
+            std::string(YHZ_MAKE_DEMO_CA) + " '" + caDir_->path().string() + "' > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        sim::SiteSimOptions options;
+        options.port = 0;
+        options.certificatePath = (caDir_->path() / "server.pem").string();
+        options.keyPath = (caDir_->path() / "server.key").string();
+        std::string error;
+        sim_ = sim::SiteSim::start(options, &error).release();
+        ASSERT_NE(sim_, nullptr) << error;
+        HttpClient::setCaBundle((caDir_->path() / "ca.pem").string());
+
+        auto server = std::make_unique<httplib::Server>();
+        server->Post(R"(/(\w[\w-]*))", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string mode = req.matches[1];
+            const int page = std::atoi(req.body.c_str() + req.body.find('=') + 1);
+            {
+                const std::lock_guard lock(countMutex_);
+                ++requests_[mode];
+            }
+            if ((page == 1 && mode != "empty") || (page == 2 && mode == "ok")) {
+                res.set_content(pageJson(page, mode == "zero" ? 0 : 6), "application/json");
+            } else if (mode == "endless") {
+                res.set_content(pageJson(page, 6), "application/json");
+            } else if (mode == "500") {
+                res.status = 500;
+                res.set_content("<html>Internal Server Error</html>", "text/html");
+            } else if (mode == "truncated") {
+                res.set_content(pageJson(2, 6).substr(0, 40), "application/json");
+            } else if (mode == "huge") {
+                streamJunk(res, size_t{100} * 1024 * 1024);
+            } else if (mode == "no-content") {
+                res.set_content(pageJson(2, 6, false), "application/json");
+            } else {
+                res.set_content(emptyPage(mode == "empty" || mode == "zero" ? 0 : 6),
+                                "application/json");
+            }
+        });
+        failing_ = new test::RunningServer(std::move(server));
+    }
+    static void TearDownTestSuite() {
+        HttpClient::setCaBundle("");
+        delete failing_;
+        delete sim_;
+        delete caDir_;
+    }
+    void TearDown() override { CookieStore::browser().clear(); }
+
+    static std::string site(const char* code) {
+        return "https://" + std::string(code) + ".localhost:" + std::to_string(sim_->port());
+    }
+    static std::string failing(const std::string& mode) {
+        return "http://127.0.0.1:" + std::to_string(failing_->port()) + "/" + mode;
+    }
+    static int requestsOf(const std::string& mode) {
+        const std::lock_guard lock(countMutex_);
+        return requests_[mode];
+    }
+    // The session a browser would hold after loading the site's page.
+    static std::string session(const std::string& base) {
+        CookieJar cookies;
+        HttpClient().webRequest(base + std::string(kSelfSelectionPath), {.cookieText = &cookies});
+        return cookies;
+    }
+    SiteRun run(std::string address, CookieJar cookies, std::string form,
+                std::stop_token stop = {}) {
+        return {window_,         log_, client_, std::move(address), std::move(cookies),
+                std::move(form), stop};
+    }
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> lines;
+        for (const std::string& call : window_.calls()) {
+            if (call.rfind("log ", 0) == 0) {
+                // Past "log " and the "hh:mm:ss >>> " stamp.
+                lines.push_back(call.substr(4 + 13));
+            }
+        }
+        return lines;
+    }
+
+    test::RecordingWindow window_;
+    OperationLog log_{window_};
+    HttpClient client_;
+
+    static TempDir* caDir_;
+    static sim::SiteSim* sim_;
+    static test::RunningServer* failing_;
+    static std::mutex countMutex_;
+    static std::map<std::string, int> requests_;
+};
+TempDir* SiteRetrieval::caDir_ = nullptr;
+sim::SiteSim* SiteRetrieval::sim_ = nullptr;
+test::RunningServer* SiteRetrieval::failing_ = nullptr;
+std::mutex SiteRetrieval::countMutex_;
+std::map<std::string, int> SiteRetrieval::requests_;
+
+TEST_F(SiteRetrieval, segmentsOfEveryPageInOrderWithTheSessionOfThePage) {
+    const demo::Region& region = *demo::findRegion("js-yc");
+    const demo::Office office = demo::offices(region)[2];
+    const std::int64_t last = *demo::parseDay("2024-03-31");
+    const std::int64_t first = last - 200;
+    const std::vector<demo::Release> releases =
+        demo::releases(region, office, demo::PlateType::Small, first, last);
+    ASSERT_GT(releases.size(), 2u * sim::kSegmentPageSize);
+
+    SegmentStore segments;
+    segments.append({"stale", "row", true});
+    const PageChoices choices{office.glbm, "02", demo::formatDay(first), demo::formatDay(last)};
+    runSegmentRetrieval(run(site("js-yc") + std::string(kSegmentPath), session(site("js-yc")),
+                            segmentForm(choices)),
+                        segments);
+    const auto rows = segments.read([](const auto& r) { return r; });
+    ASSERT_EQ(rows.size(), releases.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].segment, releases[i].start + " ~" + releases[i].end);
+        EXPECT_EQ(rows[i].releaseTime, demo::formatDay(releases[i].day));
+        EXPECT_FALSE(rows[i].checked);
+    }
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "当前共检索到" + std::to_string(releases.size()) + "个数据,请等待获取完毕",
+                  "号段获取完毕！请手动跳转筛选页面!"}));
+    EXPECT_EQ(window_.calls().back(), "enable 按钮3");
+
+    // Without the page's session the site refuses: no rows, the end all the same.
+    runSegmentRetrieval(run(site("js-yc") + std::string(kSegmentPath), "", segmentForm(choices)),
+                        segments);
+    EXPECT_EQ(segments.rowCount(), 0);
+    EXPECT_EQ(logLines().back(), "号段获取完毕！请手动跳转筛选页面!");
+}
+
+TEST_F(SiteRetrieval, aFailingPageEndsTheRunWithTheRowsSoFar) {
+    for (const std::string mode : {"500", "truncated", "huge", "no-content", "ok"}) {
+        SCOPED_TRACE(mode);
+        SegmentStore segments;
+        const int before = requestsOf(mode);
+        runSegmentRetrieval(run(failing(mode), "", "&glbm=1&hpzl=02"), segments);
+        const int pages = mode == "ok" ? 2 : 1;
+        EXPECT_EQ(segments.rowCount(), 2 * pages);
+        EXPECT_EQ(segments.cellText(0, 0), "A1100 ~A1199");
+        EXPECT_EQ(segments.cellText(1, 1), "2024-01-02");
+        EXPECT_EQ(requestsOf(mode) - before, pages + 1);
+        EXPECT_EQ(logLines().back(), "号段获取完毕！请手动跳转筛选页面!");
+    }
+    // A total of 0 is not reported.
+    SegmentStore segments;
+    const size_t lines = logLines().size();
+    runSegmentRetrieval(run(failing("zero"), "", ""), segments);
+    EXPECT_EQ(segments.rowCount(), 2);
+    EXPECT_EQ(logLines().size(), lines + 1);
+}
+
+TEST_F(SiteRetrieval, aSiteThatNeverEndsIsStoppedWithTheProgram) {
+    BackgroundTaskOwner tasks;
+    SegmentStore segments;
+    tasks.start("segment retrieval", [&](std::stop_token stop) {
+        runSegmentRetrieval(run(failing("endless"), "", "", stop), segments);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (segments.rowCount() < 20 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GE(segments.rowCount(), 20);
+    EXPECT_TRUE(tasks.shutdown(std::chrono::seconds(5)).clean());
+    EXPECT_EQ(logLines().size(), 1u) << "only the total, no closing line";
+}
+
+TEST_F(SiteRetrieval, expiredPlatesFillTheSetAndTheDayFile) {
+    TempDir data("yhz-expired");
+    const demo::Region& region = *demo::findRegion("zj-huz");
+    const demo::Office office = demo::offices(region)[0];
+    std::vector<std::string> expected;
+    std::string fileText;
+    for (const std::string& plate :
+         demo::expiredPlates(region, office, demo::PlateType::NewEnergy)) {
+        expected.push_back(gbk(plate));
+        fileText += gbk(plate) + "\r\n";
+    }
+    ASSERT_GT(expected.size(), size_t{sim::kExpiredPageSize});
+
+    ExpiredPlateSet expired;
+    runExpiredRetrieval(run(site("zj-huz") + std::string(kExpiredPath), session(site("zj-huz")),
+                            expiredForm(office.glbm, "52")),
+                        expired, {data.path(), office.glbm, "52"});
+    EXPECT_EQ(expired.entries(), expected);
+    EXPECT_EQ(readAll(*expiredDayFilePath(data.path(), todayText(), office.glbm, "52")), fileText);
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{
+                  "正获取逾期数据....",
+                  "当前共检索到" + std::to_string(expected.size()) + "个数据,请等待获取完毕！",
+                  "逾期获取完毕！请手动跳转筛选页面!"}));
+    EXPECT_EQ(window_.calls().back(), "enable 按钮2");
+}
+
+TEST_F(SiteRetrieval, expiredRunsThatFailWriteWhatTheyHave) {
+    TempDir data("yhz-expired");
+    ExpiredPlateSet expired;
+    runExpiredRetrieval(run(failing("empty"), "", ""), expired, {data.path(), "1", "02"});
+    EXPECT_EQ(expired.size(), 0u);
+    EXPECT_EQ(logLines(), (std::vector<std::string>{"正获取逾期数据....",
+                                                    "当前共检索到0个数据,请等待获取完毕！",
+                                                    "逾期获取失败！请确认是否设置正确!"}));
+    EXPECT_TRUE(std::filesystem::is_empty(data.path()));
+
+    // A total of 0 is logged again with every page while it stays 0.
+    runExpiredRetrieval(run(failing("zero"), "", ""), expired, {data.path(), "1", "02"});
+    EXPECT_EQ(logLines().size(), 3u + 4u);
+
+    expired.clear();
+    runExpiredRetrieval(run(failing("500"), "", ""), expired, {data.path(), "1", "52"});
+    EXPECT_EQ(expired.entries(), (std::vector<std::string>{gbk("苏J11000"), gbk("苏J12000")}));
+    EXPECT_EQ(readAll(*expiredDayFilePath(data.path(), todayText(), "1", "52")),
+              gbk("苏J11000\r\n苏J12000\r\n"));
+
+    // Values that could not name a file: the plates arrive, no file is written.
+    expired.clear();
+    runExpiredRetrieval(run(failing("ok"), "", ""), expired, {data.path(), "../1", "52"});
+    EXPECT_EQ(expired.size(), 4u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()), {}), 2);
+}
+
+class RetrievalButtons : public SiteRetrieval {
+protected:
+    void SetUp() override {
+        values_.setSiteList({site("js-yc"), failing("")});
+        window_.lists["组合框1"] = {{gbk("江苏盐城-苏J"), gbk("江苏南京-苏A")}, 0};
+    }
+    void TearDown() override {
+        tasks_.shutdown();
+        SiteRetrieval::TearDown();
+    }
+    RetrievalPlace place() {
+        return {window_, log_, tasks_, values_, segments_, expired_, data_.path()};
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> out;
+        for (const MessageRequest& m : window_.messages) {
+            out.push_back(localToUtf8(m.caption) + localToUtf8(m.text));
+        }
+        return out;
+    }
+    void waitForTasks() { ASSERT_TRUE(tasks_.waitIdle(kWait)); }
+
+    TempDir data_{"yhz-buttons"};
+    StartupValues values_;
+    BackgroundTaskOwner tasks_;
+    std::shared_ptr<SegmentStore> segments_ = std::make_shared<SegmentStore>();
+    std::shared_ptr<ExpiredPlateSet> expired_ = std::make_shared<ExpiredPlateSet>();
+};
+
+TEST_F(RetrievalButtons, withoutARegionOrASiteTheUserIsAskedForOne) {
+    RetrievalPlace p = place();
+    EXPECT_EQ(pressOpenRegion(p), site("js-yc") + "/views/vehxhhdpub.html");
+    EXPECT_EQ(window_.visible["分组框1"], false);
+
+    for (int selection : {-1, 2}) {
+        window_.lists["组合框1"].selection = selection;
+        FixedPage page(PageChoices{"1", "02", "a", "b"});
+        expired_->append("kept");
+        EXPECT_EQ(pressOpenRegion(p), std::nullopt);
+        EXPECT_FALSE(pressSegmentButton(p, page));
+        EXPECT_FALSE(pressExpiredButton(p, page));
+        EXPECT_EQ(page.reads, 0);
+        EXPECT_EQ(expired_->size(), 1u);
+        expired_->clear();
+    }
+    EXPECT_EQ(messages(), std::vector<std::string>(6, "温馨提示:请先选择地区"));
+    EXPECT_EQ(window_.enabled.count("按钮3"), 0u);
+}
+
+TEST_F(RetrievalButtons, anUnreachablePageDoesNothingAndAnIncompleteOneIsAnError) {
+    RetrievalPlace p = place();
+    FixedPage unreachable(std::nullopt);
+    expired_->append("kept");
+    EXPECT_FALSE(pressSegmentButton(p, unreachable));
+    EXPECT_FALSE(pressExpiredButton(p, unreachable));
+    EXPECT_TRUE(window_.messages.empty());
+    EXPECT_EQ(expired_->size(), 1u);
+
+    for (const PageChoices& choices :
+         {PageChoices{"", "02", "a", "b"}, PageChoices{"1", "", "a", "b"},
+          PageChoices{"1", "02", "", "b"}, PageChoices{"1", "02", "a", ""}}) {
+        FixedPage page(choices);
+        EXPECT_FALSE(pressSegmentButton(p, page));
+    }
+    // The expired plates are emptied first; the dates do not matter there.
+    FixedPage noOffice(PageChoices{"", "02", "", ""});
+    EXPECT_FALSE(pressExpiredButton(p, noOffice));
+    EXPECT_EQ(expired_->size(), 0u);
+    EXPECT_EQ(messages(), std::vector<std::string>(5, "温馨提示:当前采集网页操作有误"));
+    EXPECT_EQ(window_.messages.back().icon, MessageIcon::Critical);
+    EXPECT_EQ(tasks_.running(), 0);
+
+    // A page whose values would name a file outside the data folder.
+    for (const char* hostile : {"../../x", "a/b", "C:x", "..", "a\\b"}) {
+        FixedPage page(PageChoices{hostile, "02", "", ""});
+        EXPECT_FALSE(pressExpiredButton(p, page));
+        FixedPage other(PageChoices{"1", hostile, "", ""});
+        EXPECT_FALSE(pressExpiredButton(p, other));
+    }
+    EXPECT_EQ(window_.messages.size(), 15u);
+    EXPECT_TRUE(std::filesystem::is_empty(data_.path()));
+}
+
+TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
+    const demo::Region& region = *demo::findRegion("js-yc");
+    const demo::Office office = demo::offices(region)[0];
+    const std::string cookie = session(site("js-yc"));
+    ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u);
+    StoredCookie stored;
+    stored.name = "JSESSIONID";
+    stored.value = cookie.substr(11);
+    stored.domain = "js-yc.localhost";
+    stored.secure = true;
+    stored.httpOnly = true;
+    CookieStore::browser().set(stored);
+
+    RetrievalPlace p = place();
+    FixedPage page(PageChoices{office.glbm, "02", "2024-01-01", "2024-03-31"});
+    ASSERT_TRUE(pressSegmentButton(p, page));
+    waitForTasks();
+    EXPECT_EQ(static_cast<size_t>(segments_->rowCount()),
+              demo::releases(region, office, demo::PlateType::Small, *demo::parseDay("2024-01-01"),
+                             *demo::parseDay("2024-03-31"))
+                  .size());
+    EXPECT_GT(segments_->rowCount(), 0);
+    const auto calls = window_.calls();
+    EXPECT_EQ(calls.front(), "disable 按钮3");
+    EXPECT_EQ(calls.back(), "enable 按钮3");
+
+    // Expired: from the site, then from the day file without a request.
+    ASSERT_TRUE(pressExpiredButton(p, page));
+    waitForTasks();
+    const std::vector<std::string> plates = expired_->entries();
+    EXPECT_EQ(plates.size(), demo::expiredPlates(region, office, demo::PlateType::Small).size());
+    const size_t logged = logLines().size();
+    EXPECT_FALSE(pressExpiredButton(p, page));
+    EXPECT_EQ(expired_->entries(), plates);
+    EXPECT_EQ(messages().back(), "温馨提示:初始化完毕！");
+    EXPECT_EQ(window_.messages.back().icon, MessageIcon::Information);
+    EXPECT_EQ(logLines().size(), logged);
+
+    // Another plate type is another file: the site is asked.
+    FixedPage newEnergy(PageChoices{office.glbm, "52", "", ""});
+    ASSERT_TRUE(pressExpiredButton(p, newEnergy));
+    waitForTasks();
+    EXPECT_EQ(logLines().size(), logged + 3);
+}
+
+}  // namespace
+}  // namespace yhz
