@@ -19,6 +19,7 @@
 #include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
+#include "app/retrieval_actions.h"
 #include "app/skin.h"
 #include "base/control_names.h"
 #include "base/profile.h"
@@ -112,6 +113,9 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     log_ = std::make_unique<OperationLog>(*access_);
     new ListActions(this, *access_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
                     defaultSuffix());
+    new RetrievalActions(this, findChild<BrowserView*>(fromName(control::kBrowser)),
+                         {*access_, *log_, *tasks_, *startupValues_, lists_.segments,
+                          lists_.expired, dataDirectory()});
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
     buildQueryRun(std::string(profile::kServiceAddress));

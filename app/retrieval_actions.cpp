@@ -1,0 +1,42 @@
+#include "app/retrieval_actions.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+
+#include "app/qt_text.h"
+#include "base/control_names.h"
+#include "browser/browser_page_reader.h"
+#include "browser/browser_view.h"
+
+namespace yhz {
+
+RetrievalActions::RetrievalActions(QWidget* window, BrowserView* browser, RetrievalPlace place)
+    : QObject(window), browser_(browser), place_(std::move(place)) {
+    setObjectName(QStringLiteral("retrievalActions"));
+    const auto onClick = [this, window](std::string_view name, void (RetrievalActions::*slot)()) {
+        if (auto* button = window->findChild<QAbstractButton*>(fromName(name))) {
+            connect(button, &QAbstractButton::clicked, this, slot);
+        }
+    };
+    onClick(control::kOpenRegionButton, &RetrievalActions::openRegion);
+    onClick(control::kSegmentButton, &RetrievalActions::fetchSegments);
+    onClick(control::kExpiredButton, &RetrievalActions::fetchExpired);
+}
+
+void RetrievalActions::openRegion() {
+    if (const std::optional<std::string> page = pressOpenRegion(place_)) {
+        browser_->openAddress(*page);
+    }
+}
+
+void RetrievalActions::fetchSegments() {
+    BrowserPageReader page(browser_);
+    pressSegmentButton(place_, page);
+}
+
+void RetrievalActions::fetchExpired() {
+    BrowserPageReader page(browser_);
+    pressExpiredButton(place_, page);
+}
+
+}  // namespace yhz

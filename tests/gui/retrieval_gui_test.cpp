@@ -1,0 +1,357 @@
+// The page "号段采集" of the real window with the real browser: a region's
+// page from the site simulator over HTTPS with the demo authority, segments
+// and expired plates fetched through the buttons, and the page document's
+// locators on pages the test serves.
+
+#include <httplib.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/skin.h"
+#include "base/program_values.h"
+#include "browser/browser_view.h"
+#include "browser/page_document.h"
+#include "demo/site_data.h"
+#include "net/cookies.h"
+#include "net/http_client.h"
+#include "retrieval/expired_day_file.h"
+#include "sim/site_sim.h"
+#include "support/loopback.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+
+using namespace yhz;
+
+namespace {
+
+constexpr int kTimeout = 30000;
+
+const char* kLocatorPage = R"(<!DOCTYPE html><html><head><title>t</title></head><body>
+<select id="glbm" name="glbm"><option value="a">A</option></select>
+<select name="glbm"><option value="x">X</option><option value="y" selected>Y</option></select>
+<input id="t1" type="TEXT" value="typed">
+<input id="t2" type="textarea" value="no">
+<button class="btn primary" id="b1" value="go">Go</button>
+<a id="link" href="/Next/Page.html">next</a>
+<iframe src="/frame.html"></iframe>
+</body></html>)";
+
+const char* kFramePage = R"(<!DOCTYPE html><html><body>
+<input id="inner" value="from the frame">
+<select id="hpzl"><option value="02">小型汽车</option><option value="52" selected>新能源</option></select>
+</body></html>)";
+
+// A page that names a file outside the data folder through its choices.
+const char* kHostilePage = R"(<!DOCTYPE html><html><body>
+<select id="glbm"><option value="../../escaped">x</option></select>
+<select id="hpzl"><option value="02">小型汽车</option></select>
+<input id="startTime" value="2024-01-01"><input id="endTime" value="2024-02-01">
+</body></html>)";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+class RetrievalGuiTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testing::TempDir> caDir_;
+    std::unique_ptr<sim::SiteSim> sim_;
+    std::unique_ptr<test::RunningServer> pages_;
+
+    std::string siteOf(const char* code) const {
+        return "https://" + std::string(code) + ".localhost:" + std::to_string(sim_->port());
+    }
+    std::string pageAddress(const char* path) const {
+        return "http://127.0.0.1:" + std::to_string(pages_->port()) + path;
+    }
+
+    template <typename W>
+    static W* find(MainWindow& w, std::string_view name) {
+        return w.findChild<W*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
+
+    // A window whose one region is `site`; 组合框1 selects it by itself.
+    static void offerRegion(MainWindow& w, const std::string& site) {
+        w.startupValues().setSiteList({site});
+        w.access().addItem("组合框1", gbk("江苏盐城-苏J"));
+    }
+
+    static bool load(BrowserView* view, const std::string& address) {
+        QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+        view->openAddress(address);
+        if (!loaded.wait(kTimeout)) {
+            return false;
+        }
+        return loaded.last().at(0).toBool();
+    }
+
+    // Runs a script in the page's own world and waits for it.
+    static QVariant inPage(BrowserView* view, const QString& script) {
+        QVariant out;
+        bool done = false;
+        view->page()->runJavaScript(script, [&](const QVariant& v) {
+            out = v;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, kTimeout)) {
+            qWarning("script did not answer");
+        }
+        return out;
+    }
+
+    static bool logHas(MainWindow& w, const char* utf8) {
+        return w.log().content().find(gbk(utf8)) != std::string::npos;
+    }
+
+private slots:
+    void initTestCase() {
+        applySkin(*qApp);
+        caDir_ = std::make_unique<testing::TempDir>("yhz-browser-ca");
+        const std::string command =
+            std::string(YHZ_MAKE_DEMO_CA) + " '" + caDir_->path().string() + "' > /dev/null";
+        QCOMPARE(std::system(command.c_str()), 0);
+        sim::SiteSimOptions options;
+        options.port = 0;
+        options.certificatePath = (caDir_->path() / "server.pem").string();
+        options.keyPath = (caDir_->path() / "server.key").string();
+        std::string error;
+        sim_ = sim::SiteSim::start(options, &error);
+        QVERIFY2(sim_ != nullptr, error.c_str());
+        HttpClient::setCaBundle((caDir_->path() / "ca.pem").string());
+
+        auto server = std::make_unique<httplib::Server>();
+        server->Get("/locators.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(kLocatorPage, "text/html; charset=utf-8");
+        });
+        server->Get("/frame.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(kFramePage, "text/html; charset=utf-8");
+        });
+        server->Get("/plain.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><body><p>nothing to choose</p></body></html>",
+                            "text/html; charset=utf-8");
+        });
+        server->Get("/views/vehxhhdpub.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(kHostilePage, "text/html; charset=utf-8");
+        });
+        pages_ = std::make_unique<test::RunningServer>(std::move(server));
+    }
+
+    void cleanupTestCase() {
+        HttpClient::setCaBundle("");
+        sim_.reset();
+        pages_.reset();
+    }
+
+    void segmentsAndExpiredPlatesFromTheSimulator() {
+        const demo::Region& region = *demo::findRegion("js-yc");
+        const demo::Office office = demo::offices(region)[1];
+        const std::string site = siteOf("js-yc");
+
+        MainWindow w;
+        w.show();
+        offerRegion(w, site);
+        auto* browser = find<BrowserView>(w, "互联网浏览器1");
+        QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
+        find<QPushButton>(w, "按钮1")->click();
+        QVERIFY(find<QGroupBox>(w, "分组框1")->isHidden());
+        QVERIFY(loaded.wait(kTimeout));
+        QVERIFY2(loaded.last().at(0).toBool(), "the demo certificate was not accepted");
+        QCOMPARE(browser->url().toString().toStdString(), site + "/views/vehxhhdpub.html");
+
+        // The session cookie was set HttpOnly: only the mirror can know it.
+        QTRY_VERIFY_WITH_TIMEOUT(browserCookies(site).rfind("JSESSIONID=", 0) == 0, kTimeout);
+
+        // The user's choices, made in the page: a year of releases of the
+        // second office, so that the answer spans many pages.
+        const std::int64_t last = *demo::parseDay("2024-06-30");
+        const std::int64_t first = last - 365;
+        inPage(browser, QStringLiteral("document.getElementById('glbm').value = '%1';"
+                                       "document.getElementById('startTime').value = '%2';"
+                                       "document.getElementById('endTime').value = '%3';")
+                            .arg(QString::fromStdString(office.glbm),
+                                 QString::fromStdString(demo::formatDay(first)),
+                                 QString::fromStdString(demo::formatDay(last))));
+        const std::vector<demo::Release> releases =
+            demo::releases(region, office, demo::PlateType::Small, first, last);
+        QVERIFY(releases.size() > 3 * static_cast<size_t>(sim::kSegmentPageSize));
+
+        auto* segmentButton = find<QPushButton>(w, "按钮3");
+        w.lists().segments->append({"stale", "row", true});
+        segmentButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(logHas(w, "号段获取完毕！请手动跳转筛选页面!"), kTimeout);
+        QTRY_VERIFY(segmentButton->isEnabled());
+        const auto rows = w.lists().segments->read([](const auto& r) { return r; });
+        QCOMPARE(rows.size(), releases.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i].segment, gbk(releases[i].start + " ~" + releases[i].end));
+            QCOMPARE(rows[i].releaseTime, demo::formatDay(releases[i].day));
+            QVERIFY(!rows[i].checked);
+        }
+        const std::string log = w.log().content();
+        const size_t total = log.find(
+            gbk("当前共检索到" + std::to_string(releases.size()) + "个数据,请等待获取完毕"));
+        QVERIFY(total != std::string::npos);
+        QVERIFY(total < log.find(gbk("号段获取完毕！")));
+        QCOMPARE(log.find(gbk("当前共检索到"), total + 1), std::string::npos);
+
+        // Expired plates: from the site, then from the day file.
+        const std::filesystem::path dayFile =
+            *expiredDayFilePath(dataDirectory(), todayText(), office.glbm, "02");
+        std::filesystem::remove(dayFile);
+        std::vector<std::string> expected;
+        std::string fileText;
+        for (const std::string& plate :
+             demo::expiredPlates(region, office, demo::PlateType::Small)) {
+            expected.push_back(gbk(plate));
+            fileText += gbk(plate) + "\r\n";
+        }
+        QVERIFY(expected.size() > static_cast<size_t>(sim::kExpiredPageSize));
+        auto* expiredButton = find<QPushButton>(w, "按钮2");
+        expiredButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(logHas(w, "逾期获取完毕！请手动跳转筛选页面!"), kTimeout);
+        QTRY_VERIFY(expiredButton->isEnabled());
+        QCOMPARE(w.lists().expired->entries(), expected);
+        QCOMPARE(readFile(dayFile), fileText);
+        QVERIFY(logHas(w, "正获取逾期数据...."));
+        QVERIFY(
+            logHas(w, ("当前共检索到" + std::to_string(expected.size()) + "个数据,请等待获取完毕！")
+                          .c_str()));
+
+        const size_t before = w.log().content().size();
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        expiredButton->click();
+        QCOMPARE(MessageBox::lastRequest()->text, gbk("初始化完毕！"));
+        QCOMPARE(MessageBox::lastRequest()->caption, gbk("温馨提示:"));
+        QCOMPARE(w.lists().expired->entries(), expected);
+        // No retrieval started: it would have logged its first line.
+        QTest::qWait(200);
+        QCOMPARE(w.log().content().size(), before);
+        std::filesystem::remove(dayFile);
+    }
+
+    void pagesWithoutTheChoicesAreAnError() {
+        MainWindow w;
+        w.show();
+        offerRegion(w, pageAddress(""));
+        auto* browser = find<BrowserView>(w, "互联网浏览器1");
+        QVERIFY(load(browser, pageAddress("/plain.html")));
+        w.lists().segments->append({"kept", "row", false});
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        find<QPushButton>(w, "按钮3")->click();
+        QCOMPARE(MessageBox::lastRequest()->text, gbk("当前采集网页操作有误"));
+        QCOMPARE(MessageBox::lastRequest()->caption, gbk("温馨提示:"));
+        QCOMPARE(MessageBox::lastRequest()->icon, MessageIcon::Critical);
+        QCOMPARE(w.lists().segments->rowCount(), 1);
+        QVERIFY(find<QPushButton>(w, "按钮3")->isEnabled());
+
+        // A page whose office names a path outside the data folder.
+        QVERIFY(load(browser, pageAddress("/views/vehxhhdpub.html")));
+        w.lists().expired->append("kept");
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        find<QPushButton>(w, "按钮2")->click();
+        QCOMPARE(MessageBox::lastRequest()->text, gbk("当前采集网页操作有误"));
+        QCOMPARE(w.lists().expired->size(), size_t{0});
+        QVERIFY(find<QPushButton>(w, "按钮2")->isEnabled());
+        const std::filesystem::path outside = std::filesystem::path(dataDirectory()) / "../..";
+        for (const auto& entry : std::filesystem::directory_iterator(outside)) {
+            QVERIFY(entry.path().filename().string().find("escaped") == std::string::npos);
+        }
+    }
+
+    void withoutARegionTheButtonsAskForOne() {
+        MainWindow w;
+        w.show();
+        for (const char* button : {"按钮1", "按钮2", "按钮3"}) {
+            MessageBox::setNextAnswer(MessageAnswer::Ok);
+            find<QPushButton>(w, button)->click();
+            QCOMPARE(MessageBox::lastRequest()->text, gbk("请先选择地区"));
+            QVERIFY(find<QPushButton>(w, button)->isEnabled());
+        }
+        QCOMPARE(find<BrowserView>(w, "互联网浏览器1")->url().toString(),
+                 QStringLiteral("about:blank"));
+    }
+
+    void locatorsOnARealPage() {
+        BrowserView view;
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(load(&view, pageAddress("/locators.html")));
+        // The frame loads on its own; wait until its document is there.
+        PageDocument doc;
+        QTRY_VERIFY_WITH_TIMEOUT(doc.attachToBrowser(&view) && doc.findElement("id=inner") >= 0,
+                                 kTimeout);
+        const PageSnapshot& page = *doc.document();
+        auto idOf = [&](int element) {
+            const std::string* id =
+                element < 0 ? nullptr
+                            : page.elements()[static_cast<size_t>(element)].attribute("id");
+            return id == nullptr ? std::string("-") : *id;
+        };
+
+        const int second = doc.selectByLocator("id=glbm[1]");
+        QVERIFY(second >= 0);
+        QCOMPARE(doc.optionValue(second, std::to_string(doc.selectedIndex(second) + 1)),
+                 std::string("y"));
+        QCOMPARE(doc.optionValue(doc.selectByLocator("id=glbm"), "1"), std::string("a"));
+        QCOMPARE(doc.valueByLocator("id=inner"), std::string("from the frame"));
+        QCOMPARE(choicesOf(page).hpzl, std::string("52"));
+        QCOMPARE(idOf(doc.findElement("class=btn")), std::string("b1"));
+        QCOMPARE(doc.findElement("class=btn secondary"), -1);
+        QCOMPARE(idOf(doc.findElement("type=text")), std::string("t1"));
+        QCOMPARE(doc.findElement("type=tex"), -1);
+        QCOMPARE(idOf(doc.findElement("?href=next/page")), std::string("link"));
+        QCOMPARE(page.elements()[static_cast<size_t>(doc.findElement("2"))].tag,
+                 std::string("title"));
+        QCOMPARE(doc.findElement("0"), -1);
+        QCOMPARE(idOf(doc.findElement("input", "*", 1)), std::string("t2"));
+        QCOMPARE(doc.valueByLocator("id=missing"), std::string());
+
+        // One wait at a time: a second binding during the first is refused.
+        bool nestedRefused = false;
+        QTimer::singleShot(0, [&] {
+            PageDocument nested;
+            nestedRefused = PageDocument::waiting() && !nested.attachToBrowser(&view);
+        });
+        PageDocument outer;
+        QVERIFY(outer.attachToBrowser(&view));
+        QVERIFY(nestedRefused);
+    }
+
+    void certificatesOtherThanTheDemoOnesAreRefused() {
+        // The simulator's certificate is accepted for its names only: a
+        // TLS server under the same name with another authority's
+        // certificate does not load.
+        test::TestCa other;
+        test::KeyAndCert cert = other.issueServer();
+        auto tls = std::make_unique<httplib::SSLServer>(cert.cert, cert.key);
+        tls->Get("/", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><body>untrusted</body></html>", "text/html");
+        });
+        test::RunningServer untrusted(std::move(tls));
+        BrowserView view;
+        QVERIFY(!load(&view, "https://localhost:" + std::to_string(untrusted.port()) + "/"));
+        QVERIFY(!load(
+            &view, "https://127.0.0.1:" + std::to_string(sim_->port()) + "/views/vehxhhdpub.html"));
+        QVERIFY(load(&view, siteOf("bj") + "/views/vehxhhdpub.html"));
+    }
+};
+
+QTEST_MAIN(RetrievalGuiTest)
+#include "retrieval_gui_test.moc"
