@@ -275,19 +275,6 @@ private slots:
         }
     }
 
-    void withoutARegionTheButtonsAskForOne() {
-        MainWindow w;
-        w.show();
-        for (const char* button : {"按钮1", "按钮2", "按钮3"}) {
-            MessageBox::setNextAnswer(MessageAnswer::Ok);
-            find<QPushButton>(w, button)->click();
-            QCOMPARE(MessageBox::lastRequest()->text, gbk("请先选择地区"));
-            QVERIFY(find<QPushButton>(w, button)->isEnabled());
-        }
-        QCOMPARE(find<BrowserView>(w, "互联网浏览器1")->url().toString(),
-                 QStringLiteral("about:blank"));
-    }
-
     void locatorsOnARealPage() {
         BrowserView view;
         view.resize(400, 300);

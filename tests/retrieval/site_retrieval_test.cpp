@@ -190,41 +190,6 @@ test::RunningServer* SiteRetrieval::failing_ = nullptr;
 std::mutex SiteRetrieval::countMutex_;
 std::map<std::string, int> SiteRetrieval::requests_;
 
-TEST_F(SiteRetrieval, segmentsOfEveryPageInOrderWithTheSessionOfThePage) {
-    const demo::Region& region = *demo::findRegion("js-yc");
-    const demo::Office office = demo::offices(region)[2];
-    const std::int64_t last = *demo::parseDay("2024-03-31");
-    const std::int64_t first = last - 200;
-    const std::vector<demo::Release> releases =
-        demo::releases(region, office, demo::PlateType::Small, first, last);
-    ASSERT_GT(releases.size(), 2u * sim::kSegmentPageSize);
-
-    SegmentStore segments;
-    segments.append({"stale", "row", true});
-    const PageChoices choices{office.glbm, "02", demo::formatDay(first), demo::formatDay(last)};
-    runSegmentRetrieval(run(site("js-yc") + std::string(kSegmentPath), session(site("js-yc")),
-                            segmentForm(choices)),
-                        segments);
-    const auto rows = segments.read([](const auto& r) { return r; });
-    ASSERT_EQ(rows.size(), releases.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].segment, releases[i].start + " ~" + releases[i].end);
-        EXPECT_EQ(rows[i].releaseTime, demo::formatDay(releases[i].day));
-        EXPECT_FALSE(rows[i].checked);
-    }
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "当前共检索到" + std::to_string(releases.size()) + "个数据,请等待获取完毕",
-                  "号段获取完毕！请手动跳转筛选页面!"}));
-    EXPECT_EQ(window_.calls().back(), "enable 按钮3");
-
-    // Without the page's session the site refuses: no rows, the end all the same.
-    runSegmentRetrieval(run(site("js-yc") + std::string(kSegmentPath), "", segmentForm(choices)),
-                        segments);
-    EXPECT_EQ(segments.rowCount(), 0);
-    EXPECT_EQ(logLines().back(), "号段获取完毕！请手动跳转筛选页面!");
-}
-
 TEST_F(SiteRetrieval, aFailingPageEndsTheRunWithTheRowsSoFar) {
     for (const std::string mode : {"500", "truncated", "huge", "no-content", "ok"}) {
         SCOPED_TRACE(mode);
@@ -259,33 +224,6 @@ TEST_F(SiteRetrieval, aSiteThatNeverEndsIsStoppedWithTheProgram) {
     EXPECT_GE(segments.rowCount(), 20);
     EXPECT_TRUE(tasks.shutdown(std::chrono::seconds(5)).clean());
     EXPECT_EQ(logLines().size(), 1u) << "only the total, no closing line";
-}
-
-TEST_F(SiteRetrieval, expiredPlatesFillTheSetAndTheDayFile) {
-    TempDir data("yhz-expired");
-    const demo::Region& region = *demo::findRegion("zj-huz");
-    const demo::Office office = demo::offices(region)[0];
-    std::vector<std::string> expected;
-    std::string fileText;
-    for (const std::string& plate :
-         demo::expiredPlates(region, office, demo::PlateType::NewEnergy)) {
-        expected.push_back(gbk(plate));
-        fileText += gbk(plate) + "\r\n";
-    }
-    ASSERT_GT(expected.size(), size_t{sim::kExpiredPageSize});
-
-    ExpiredPlateSet expired;
-    runExpiredRetrieval(run(site("zj-huz") + std::string(kExpiredPath), session(site("zj-huz")),
-                            expiredForm(office.glbm, "52")),
-                        expired, {data.path(), office.glbm, "52"});
-    EXPECT_EQ(expired.entries(), expected);
-    EXPECT_EQ(readAll(*expiredDayFilePath(data.path(), todayText(), office.glbm, "52")), fileText);
-    EXPECT_EQ(logLines(),
-              (std::vector<std::string>{
-                  "正获取逾期数据....",
-                  "当前共检索到" + std::to_string(expected.size()) + "个数据,请等待获取完毕！",
-                  "逾期获取完毕！请手动跳转筛选页面!"}));
-    EXPECT_EQ(window_.calls().back(), "enable 按钮2");
 }
 
 TEST_F(SiteRetrieval, expiredRunsThatFailWriteWhatTheyHave) {
@@ -409,10 +347,17 @@ TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
     stored.domain = "js-yc.localhost";
     stored.secure = true;
     stored.httpOnly = true;
-    CookieStore::browser().set(stored);
 
     RetrievalPlace p = place();
     FixedPage page(PageChoices{office.glbm, "02", "2024-01-01", "2024-03-31"});
+    // Without the page's session the site refuses: no rows, the end all the same.
+    segments_->append({"stale", "row", true});
+    ASSERT_TRUE(pressSegmentButton(p, page));
+    waitForTasks();
+    EXPECT_EQ(segments_->rowCount(), 0);
+    EXPECT_EQ(logLines(), std::vector<std::string>{"号段获取完毕！请手动跳转筛选页面!"});
+
+    CookieStore::browser().set(stored);
     ASSERT_TRUE(pressSegmentButton(p, page));
     waitForTasks();
     EXPECT_EQ(static_cast<size_t>(segments_->rowCount()),
@@ -423,6 +368,7 @@ TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
     const auto calls = window_.calls();
     EXPECT_EQ(calls.front(), "disable 按钮3");
     EXPECT_EQ(calls.back(), "enable 按钮3");
+    EXPECT_EQ(logLines().size(), 3u) << "the total, then the end";
 
     // Expired: from the site, then from the day file without a request.
     ASSERT_TRUE(pressExpiredButton(p, page));
