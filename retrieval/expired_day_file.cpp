@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "base/date_time_format.h"
@@ -85,7 +84,10 @@ std::optional<std::vector<std::string>> readExpiredDayFile(const std::filesystem
     if (!in) {
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Never more than the size seen above, even if the file grows meanwhile.
+    std::string bytes(static_cast<size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     if (in.bad()) {
         return std::nullopt;
     }
