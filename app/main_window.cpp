@@ -19,6 +19,7 @@
 #include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
+#include "app/query_progress_bar.h"
 #include "app/retrieval_actions.h"
 #include "app/skin.h"
 #include "base/control_names.h"
@@ -162,7 +163,11 @@ void MainWindow::buildQueryRun(const std::string& serviceAddress) {
     queryConnected_ = true;
     auto* start = findChild<QPushButton*>(fromName(control::kStartQueryButton));
     auto* stop = findChild<QPushButton*>(fromName(control::kStopQueryButton));
-    connect(start, &QPushButton::clicked, this, [this] { query_->startClicked(); });
+    auto* bar = findChild<QueryProgressBar*>(fromName(control::kQueryProgress));
+    connect(start, &QPushButton::clicked, this, [this, bar] {
+        query_->startClicked();
+        bar->follow();
+    });
     connect(stop, &QPushButton::clicked, this, [this] { query_->stopClicked(); });
 }
 
@@ -264,6 +269,11 @@ void MainWindow::buildQueryPage(QWidget* page) {
                      bold20);
     makeReportList(box, "超级列表框3", 10, 172, 432, 336,
                    new PlateListModel(lists_.plates, lists_.colours, this), {50, 125, 190});
+    // Beside the relay choice, where the page has room: nothing of the
+    // page moves for it.
+    auto* bar = place(new QueryProgressBar(box, [this] { return query_->progress(); }),
+                      control::kQueryProgress.data(), 200, 113, 242, 23);
+    bar->setFont(defaultFont(12, false));
 }
 
 void MainWindow::buildAnnouncement() {

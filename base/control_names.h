@@ -45,6 +45,8 @@ inline constexpr std::string_view kAvailableLabel = "透明标签_可用";
 inline constexpr std::string_view kRelayChoice = "组合框2";
 inline constexpr std::string_view kLegend = "透明标签1";
 inline constexpr std::string_view kPlateList = "超级列表框3";
+inline constexpr std::string_view kQueryProgress = "进度条_查询";
+inline constexpr std::string_view kPlatePreview = "图片框_号牌预览";
 inline constexpr std::string_view kFileDialog = "通用对话框1";
 
 // Over the pages, and beside them.

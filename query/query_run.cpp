@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <utility>
 
 #include "base/control_names.h"
@@ -17,6 +18,9 @@ struct QueryRun::Run {
     std::int32_t remaining = 0;
     std::int32_t available = 0;
     std::int32_t active = 0;
+    std::int32_t total = 0;
+    QueryProgress::Clock::time_point startedAt = QueryProgress::Clock::now();
+    std::optional<QueryProgress::Clock::time_point> endedAt;
 };
 
 namespace {
@@ -53,6 +57,7 @@ void QueryRun::startClicked() {
     {
         const std::scoped_lock lock(lock_);
         run->remaining = stores_.plates->rowCount();
+        run->total = run->remaining;
         current_ = run;
         showCountLocked(*run, control::kRemainingLabel, run->remaining);
         showCountLocked(*run, control::kAvailableLabel, 0);
@@ -102,6 +107,18 @@ int QueryRun::activeWorkers() const {
 int QueryRun::inFlight() const {
     const std::scoped_lock lock(lock_);
     return inFlight_;
+}
+
+QueryProgress QueryRun::progress() const {
+    const std::scoped_lock lock(lock_);
+    if (!current_) {
+        return {};
+    }
+    const Run& run = *current_;
+    return {.total = run.total,
+            .done = run.total - run.remaining,
+            .startedAt = run.startedAt,
+            .endedAt = run.endedAt};
 }
 
 void QueryRun::showCountLocked(const Run& run, std::string_view label, std::int32_t value) {
@@ -161,6 +178,10 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
         }
     }
     waitWhile(run, stop, [&run] { return run->active > 0; });
+    {
+        const std::scoped_lock lock(lock_);
+        run->endedAt = QueryProgress::Clock::now();
+    }
     if (stop.stop_requested()) {
         return;  // the program is ending; the window is going away
     }

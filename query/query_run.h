@@ -22,6 +22,7 @@
 #include "plates/expired_plates.h"
 #include "plates/plate_store.h"
 #include "query/cell_colours.h"
+#include "query/query_progress.h"
 
 namespace yhz {
 
@@ -66,6 +67,9 @@ public:
     int activeWorkers() const;
     // Requests in flight over all runs.
     int inFlight() const;
+    // Read under the same lock as the counters beside the list, so the two
+    // never disagree. Any thread.
+    QueryProgress progress() const;
 
 private:
     struct Run;

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -98,6 +99,49 @@ private slots:
             QTest::qWait(200);
             QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
         }
+    }
+
+    void theProgressBarMovesDuringARunAndEndsFull() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const std::string base = "http://127.0.0.1:" + std::to_string(service_->port());
+        w.useServiceForQueries(base);
+        w.startupValues().setRelayAddress(base + "/relay");
+        w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
+        PlateStore& plates = *w.lists().plates;
+        // With the relay's delay and two requests at a time, long enough to
+        // be seen part way.
+        constexpr int kPlates = 150;
+        for (int n = 0; n < kPlates; ++n) {
+            plates.appendNumbered(gbk("粤B" + std::to_string(50000 + n)), "2024-01-02", 1);
+        }
+        w.findChild<QTabWidget*>()->setCurrentIndex(2);
+        auto* bar = w.findChild<QProgressBar*>(QStringLiteral("进度条_查询"));
+        QVERIFY(bar != nullptr);
+        QVERIFY(!bar->isVisible());
+
+        auto* start = w.findChild<QPushButton*>(QStringLiteral("超级按钮_开始查询"));
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible() && bar->value() > 0, 10000);
+        QCOMPARE(bar->maximum(), kPlates);
+        const int seen = bar->value();
+        QVERIFY2(seen < kPlates, "the run ended before the bar was seen part way");
+        QVERIFY(bar->text().contains(QStringLiteral("个/分")));
+        const QByteArray shot = qgetenv("YHZ_PROGRESS_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(bar->value() > seen, 10000);
+
+        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 30000);
+        QTRY_COMPARE(bar->value(), kPlates);
+        QCOMPARE(bar->text().left(8), QStringLiteral("150/150 "));
+        QVERIFY(bar->text().endsWith(QStringLiteral("剩余 0:00")));
+        // The bar and the counter beside the list tell the same story.
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("透明标签_剩余"))->text(),
+                 QStringLiteral("0"));
     }
 
     void cleanupTestCase() { service_.reset(); }

@@ -247,6 +247,10 @@ TEST_F(RealRelayTest, FreeTakenAndExpiredRowsInOneRunThenASecondRun) {
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
     EXPECT_EQ(window_.captionOf(kLabelAvailable), "2");
     EXPECT_EQ(run.availableCount(), 2);
+    const QueryProgress progress = run.progress();
+    EXPECT_EQ(progress.total, 4);
+    EXPECT_EQ(progress.done, 4);
+    EXPECT_TRUE(progress.endedAt.has_value());
     EXPECT_TRUE(window_.isEnabled(kStart));
     EXPECT_FALSE(window_.isEnabled(kStop));
     const MessageRequest said = window_.messagesSoFar().at(0);
@@ -328,6 +332,9 @@ TEST_F(QueryRunTest, NeverMoreThanTwoInFlightAndStopEndsTheRunAtOnce) {
     std::this_thread::sleep_for(300ms);  // room for a third, which must not come
     EXPECT_EQ(relay.received(), 2);
     EXPECT_GT(trims_.load(), 0);
+    EXPECT_EQ(run.progress().total, 5);
+    EXPECT_EQ(run.progress().done, 0);
+    EXPECT_FALSE(run.progress().endedAt.has_value());
 
     run.stopClicked();
     EXPECT_FALSE(window_.isEnabled(kStop));
@@ -343,6 +350,8 @@ TEST_F(QueryRunTest, NeverMoreThanTwoInFlightAndStopEndsTheRunAtOnce) {
     EXPECT_FALSE(background(2).has_value());
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
     EXPECT_EQ(window_.captionOf(kLabelAvailable), "2");
+    EXPECT_EQ(run.progress().done, 2);
+    EXPECT_TRUE(run.progress().endedAt.has_value());
     EXPECT_EQ(relay.mostInFlight(), 2);
 }
 
@@ -361,12 +370,14 @@ TEST_F(QueryRunTest, LateWorkersOfAStoppedRunLeaveTheNewRunsCountersAlone) {
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(relay.received(), 2);
+    EXPECT_EQ(run.progress().done, 0);
 
     relay.release();
     ASSERT_TRUE(ended(2));
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
     EXPECT_EQ(window_.captionOf(kLabelAvailable), "3");
     EXPECT_EQ(run.availableCount(), 3);
+    EXPECT_EQ(run.progress().done, 3);
     EXPECT_EQ(relay.received(), 5);
     EXPECT_EQ(relay.mostInFlight(), 2);
 }
