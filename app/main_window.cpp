@@ -17,6 +17,7 @@
 #include "app/list_models.h"
 #include "app/list_views.h"
 #include "app/message_box.h"
+#include "app/plate_preview.h"
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
 #include "app/query_progress_bar.h"
@@ -267,8 +268,10 @@ void MainWindow::buildQueryPage(QWidget* page) {
     place(new QComboBox(box), "组合框2", 35, 113, 156, 23);
     transparentLabel(box, "透明标签1", 40, 138, 394, 28, "绿色可用，红色占用，蓝色逾期,灰色查询中",
                      bold20);
-    makeReportList(box, "超级列表框3", 10, 172, 432, 336,
-                   new PlateListModel(lists_.plates, lists_.colours, this), {50, 125, 190});
+    auto* list =
+        makeReportList(box, "超级列表框3", 10, 172, 432, 336,
+                       new PlateListModel(lists_.plates, lists_.colours, this), {50, 125, 190});
+    new PlatePreview(list, box);
     // Beside the relay choice, where the page has room: nothing of the
     // page moves for it.
     auto* bar = place(new QueryProgressBar(box, [this] { return query_->progress(); }),

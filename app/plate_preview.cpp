@@ -1,0 +1,156 @@
+#include "app/plate_preview.h"
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <algorithm>
+
+#include "app/qt_text.h"
+#include "base/control_names.h"
+#include "plates/plate_store.h"
+
+namespace yhz {
+namespace {
+
+constexpr int kHeight = 70;
+constexpr int kOrdinaryWidth = 220;
+constexpr int kNewEnergyWidth = 240;
+constexpr std::size_t kOrdinaryBytes = 8;
+constexpr std::size_t kNewEnergyBytes = 9;
+
+const QColor kPlateBlue(0x0a, 0x3f, 0xa8);
+const QColor kGreenTop(0xf2, 0xfb, 0xf4);
+const QColor kGreenBottom(0x2f, 0xb3, 0x5c);
+
+void drawCharacters(QPainter& painter, const QString& plate, const QRectF& field,
+                    const QColor& ink) {
+    // Province and office letter, a dot, then the serial; every character
+    // gets the same slot, as on the metal, and the dot a narrow one of its own.
+    const int count = static_cast<int>(plate.size());
+    const qreal dotSlot = field.width() * 0.06;
+    const qreal slot = (field.width() - dotSlot) / count;
+    QFont font(QStringLiteral("黑体"));
+    font.setBold(true);
+    font.setPixelSize(static_cast<int>(field.height() * 0.8));
+    painter.setFont(font);
+    const QFontMetricsF metrics(font);
+    qreal x = field.left();
+    for (int i = 0; i < count; ++i) {
+        const QString character = plate.mid(i, 1);
+        // The wide province character is narrowed into its slot.
+        const qreal width = metrics.horizontalAdvance(character);
+        const qreal squeeze = std::min<qreal>(1.0, slot * 0.94 / std::max<qreal>(width, 1));
+        painter.save();
+        painter.translate(x + slot / 2, field.top());
+        painter.scale(squeeze, 1.0);
+        painter.setPen(ink);
+        painter.drawText(QRectF(-slot / squeeze / 2, 0, slot / squeeze, field.height()),
+                         Qt::AlignCenter, character);
+        painter.restore();
+        x += slot;
+        if (i == 1) {
+            const qreal r = field.height() * 0.06;
+            painter.setBrush(ink);
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(QPointF(x + dotSlot / 2, field.center().y()), r, r);
+            x += dotSlot;
+        }
+    }
+}
+
+}  // namespace
+
+QImage drawPlate(const QString& plate) {
+    const std::size_t bytes = toLocal(plate).size();
+    if (bytes != kOrdinaryBytes && bytes != kNewEnergyBytes) {
+        return {};
+    }
+    const bool newEnergy = bytes == kNewEnergyBytes;
+    const QSize size(newEnergy ? kNewEnergyWidth : kOrdinaryWidth, kHeight);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF outer(0, 0, size.width(), size.height());
+    QPainterPath shape;
+    shape.addRoundedRect(outer, 7, 7);
+    QColor ink;
+    if (newEnergy) {
+        QLinearGradient fill(outer.topLeft(), outer.bottomLeft());
+        fill.setColorAt(0, kGreenTop);
+        fill.setColorAt(1, kGreenBottom);
+        painter.fillPath(shape, fill);
+        ink = Qt::black;
+    } else {
+        painter.fillPath(shape, kPlateBlue);
+        ink = Qt::white;
+    }
+    // The rim stamped into the plate.
+    painter.setPen(QPen(newEnergy ? QColor(0x20, 0x20, 0x20) : QColor(Qt::white), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(outer.adjusted(4, 4, -4, -4), 5, 5);
+    drawCharacters(painter, plate, outer.adjusted(10, 8, -10, -8), ink);
+    return image;
+}
+
+PlatePreview::PlatePreview(QAbstractItemView* list, QWidget* area)
+    : QObject(list), list_(list), area_(area), label_(new QLabel(area)) {
+    label_->setObjectName(fromName(control::kPlatePreview));
+    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label_->hide();
+    list_->viewport()->setMouseTracking(true);
+    list_->viewport()->installEventFilter(this);
+    if (auto* selection = list_->selectionModel()) {
+        connect(selection, &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex& current) {
+                    showFor(current, list_->visualRect(current).bottomLeft());
+                });
+    }
+}
+
+bool PlatePreview::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport()) {
+        if (event->type() == QEvent::MouseMove) {
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            showFor(list_->indexAt(at), at);
+        } else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide) {
+            label_->hide();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
+    // Any cell of a row stands for the row's plate.
+    const QImage picture =
+        index.isValid()
+            ? drawPlate(index.siblingAtColumn(PlateRow::kPlate).data(Qt::DisplayRole).toString())
+            : QImage();
+    if (picture.isNull()) {
+        label_->hide();
+        return;
+    }
+    label_->setPixmap(QPixmap::fromImage(picture));
+    label_->resize(picture.size());
+    // Below and right of the pointer, kept inside the area.
+    QPoint at = list_->viewport()->mapTo(area_, inList) + QPoint(16, 16);
+    at.setX(std::clamp(at.x(), 0, std::max(0, area_->width() - label_->width())));
+    if (at.y() + label_->height() > area_->height()) {
+        at.setY(at.y() - label_->height() - 32);
+    }
+    at.setY(std::max(at.y(), 0));
+    label_->move(at);
+    label_->raise();
+    label_->show();
+}
+
+}  // namespace yhz

@@ -1,0 +1,39 @@
+#pragma once
+// The plate under the mouse (or the selected one) in the query page's list,
+// drawn as it would look on the car: blue with white characters for an
+// ordinary plate, the green gradient with black characters for a
+// new-energy one.
+
+#include <QImage>
+#include <QObject>
+
+class QAbstractItemView;
+class QLabel;
+class QModelIndex;
+class QPoint;
+class QString;
+class QWidget;
+
+namespace yhz {
+
+// By the plate's length in the program's encoding: 8 bytes ordinary, 9 bytes
+// new energy. Any other text is no plate to draw: a null image.
+QImage drawPlate(const QString& plate);
+
+// Shows the drawing in a small label over `area`, which holds the list.
+class PlatePreview : public QObject {
+public:
+    PlatePreview(QAbstractItemView* list, QWidget* area);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showFor(const QModelIndex& index, QPoint inList);
+
+    QAbstractItemView* list_;
+    QWidget* area_;
+    QLabel* label_;
+};
+
+}  // namespace yhz
