@@ -1,16 +1,9 @@
 #include "demo/http_support.h"
 
-#include <httplib.h>
-
 #include <cctype>
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
 #include <random>
 
 #include <openssl/rand.h>
-#include <sys/socket.h>
 
 namespace yhz::web {
 
@@ -48,66 +41,6 @@ std::optional<std::string> percentDecode(std::string_view text) {
     }
     return out;
 }
-
-// httplib's own pool queues without bound; this one makes the acceptor wait.
-class BoundedPool : public httplib::TaskQueue {
-public:
-    BoundedPool(std::size_t threads, std::size_t maxQueued) : maxQueued_(maxQueued) {
-        for (std::size_t i = 0; i < threads; ++i) {
-            workers_.emplace_back([this] { work(); });
-        }
-    }
-    ~BoundedPool() override { shutdown(); }
-
-    void enqueue(std::function<void()> fn) override {
-        std::unique_lock lock(mutex_);
-        roomForMore_.wait(lock, [&] { return jobs_.size() < maxQueued_ || stopping_; });
-        jobs_.push_back(std::move(fn));
-        jobReady_.notify_one();
-    }
-
-    void shutdown() override {
-        {
-            std::lock_guard lock(mutex_);
-            if (stopping_ && workers_.empty())
-                return;
-            stopping_ = true;
-        }
-        jobReady_.notify_all();
-        roomForMore_.notify_all();
-        for (std::thread& t : workers_) {
-            if (t.joinable())
-                t.join();
-        }
-        workers_.clear();
-    }
-
-private:
-    void work() {
-        while (true) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(mutex_);
-                jobReady_.wait(lock, [&] { return !jobs_.empty() || stopping_; });
-                // Jobs already accepted still run: each owns a socket to close.
-                if (jobs_.empty())
-                    return;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-                roomForMore_.notify_one();
-            }
-            job();
-        }
-    }
-
-    std::size_t maxQueued_;
-    std::mutex mutex_;
-    std::condition_variable jobReady_;
-    std::condition_variable roomForMore_;
-    std::deque<std::function<void()>> jobs_;
-    std::vector<std::thread> workers_;
-    bool stopping_ = false;
-};
 
 }  // namespace
 
@@ -149,70 +82,6 @@ std::size_t countField(const std::vector<FormField>& form, std::string_view name
             ++n;
     }
     return n;
-}
-
-void applyLimits(httplib::Server& server, const Limits& limits) {
-    const std::size_t threads = limits.threads == 0 ? 1 : limits.threads;
-    const std::size_t queued = limits.queuedConnections == 0 ? 1 : limits.queuedConnections;
-    server.new_task_queue = [threads, queued] { return new BoundedPool(threads, queued); };
-    server.set_payload_max_length(limits.maxBodyBytes);
-    server.set_read_timeout(limits.ioTimeout);
-    server.set_write_timeout(limits.ioTimeout);
-    server.set_keep_alive_timeout(static_cast<time_t>(limits.keepAliveTimeout.count()));
-    server.set_keep_alive_max_count(limits.keepAliveRequests);
-    // httplib's default also sets SO_REUSEPORT, which would let a second copy
-    // of a server bind the same port and silently take half the clients.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            res.status = 500;
-            res.set_content("internal error\n", "text/plain; charset=utf-8");
-        });
-}
-
-ServerThread::ServerThread(std::unique_ptr<httplib::Server> server) : server_(std::move(server)) {}
-
-ServerThread::~ServerThread() {
-    stop();
-}
-
-int ServerThread::start(const std::string& address, int port,
-                        const std::function<void(int port)>& bound) {
-    if (thread_.joinable() || !server_->is_valid())
-        return -1;
-    if (port == 0) {
-        port_ = server_->bind_to_any_port(address);
-    } else {
-        port_ = server_->bind_to_port(address, port) ? port : -1;
-    }
-    if (port_ < 0)
-        return -1;
-    if (bound)
-        bound(port_);
-    finished_ = false;
-    thread_ = std::thread([this] {
-        server_->listen_after_bind();
-        finished_ = true;
-    });
-    // Callers may talk to the server as soon as this returns.
-    while (!server_->is_running() && !finished_) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return port_;
-}
-
-void ServerThread::stop() {
-    if (!thread_.joinable())
-        return;
-    // stop() before the listen loop runs would be lost, so wait for it.
-    while (!server_->is_running() && !finished_) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    server_->stop();
-    thread_.join();
 }
 
 std::string hostWithoutPort(std::string_view hostHeader) {

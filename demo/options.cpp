@@ -1,6 +1,12 @@
 #include "demo/options.h"
 
+#include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "base/background_task.h"
 
 namespace yhz::web {
 
@@ -46,6 +52,26 @@ void waitForStopSignal() {
     sigset_t set = stopSignals();
     int received = 0;
     sigwait(&set, &received);
+}
+
+void stopWithin(std::chrono::milliseconds bound, const std::function<bool()>& stop) {
+    BackgroundTaskOwner owner;
+    std::mutex mutex;
+    std::condition_variable_any stopped;
+    owner.start("stop watchdog", [&](std::stop_token token) {
+        std::unique_lock lock(mutex);
+        if (!stopped.wait_for(lock, token, bound, [] { return false; }) &&
+            !token.stop_requested()) {
+            std::fputs("stop took too long; ending at once\n", stderr);
+            std::_Exit(1);
+        }
+    });
+    const bool clean = stop();
+    owner.shutdown();
+    if (!clean) {
+        std::fputs("a request handler did not end; ending at once\n", stderr);
+        std::_Exit(1);
+    }
 }
 
 }  // namespace yhz::web

@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
     std::printf("yhz-service: serving %s\n", service->publicUrl().c_str());
     std::fflush(stdout);
     yhz::web::waitForStopSignal();
-    service->stop();
+    // Stopping is bounded; the watchdog is for a handler that hangs.
+    yhz::web::stopWithin(std::chrono::milliseconds(1800), [&] { return service->stop(); });
     return 0;
 }

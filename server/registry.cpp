@@ -89,11 +89,26 @@ std::unique_ptr<Registry> Registry::open(const std::string& path, std::string* e
               "PRAGMA synchronous=NORMAL;"
               "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
               "CREATE TABLE IF NOT EXISTS users(identifier TEXT PRIMARY KEY,"
-              " first_seen INTEGER NOT NULL);"
+              " first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL DEFAULT 0);"
               "CREATE TABLE IF NOT EXISTS taken_plates(plate TEXT PRIMARY KEY) WITHOUT ROWID;",
               error)) {
         return nullptr;
     }
+    // Files from before users were forgotten lack last_seen: their users
+    // count as last seen when they were first.
+    bool hasLastSeen = false;
+    {
+        Statement columns(db, "SELECT 1 FROM pragma_table_info('users') WHERE name = 'last_seen'");
+        hasLastSeen = columns.step() == SQLITE_ROW;
+    }
+    if (!hasLastSeen && !exec(db,
+                              "ALTER TABLE users ADD COLUMN last_seen INTEGER NOT NULL DEFAULT 0;"
+                              "UPDATE users SET last_seen = first_seen;",
+                              error)) {
+        return nullptr;
+    }
+    if (!exec(db, "CREATE INDEX IF NOT EXISTS users_by_last_seen ON users(last_seen);", error))
+        return nullptr;
     if (registry->setting("demo_content") != "1" && !registry->seedDemoContent(error)) {
         return nullptr;
     }
@@ -182,27 +197,60 @@ long long Registry::takenCount() {
     return stmt.step() == SQLITE_ROW ? stmt.integer(0) : -1;
 }
 
-Registry::User Registry::registerUser(std::string_view identifier, long long maxUsers) {
+bool Registry::forgetUsersSeenBefore(std::int64_t cutoff) {
+    Statement forget(db_, "DELETE FROM users WHERE last_seen < ?1");
+    return forget.bind(1, static_cast<long long>(cutoff)) && forget.step() == SQLITE_DONE;
+}
+
+long long Registry::countUsersLocked() {
+    Statement count(db_, "SELECT count(*) FROM users");
+    return count.step() == SQLITE_ROW ? count.integer(0) : -1;
+}
+
+Registry::User Registry::registerUser(std::string_view identifier, long long maxUsers,
+                                      std::int64_t now, std::chrono::seconds forgetAfter) {
     std::lock_guard lock(mutex_);
+    // Seen-times are kept to the minute: a user asking for a token per plate
+    // writes once a minute, not once a plate.
+    Statement seen(db_, "UPDATE users SET last_seen = ?2 WHERE identifier = ?1 AND last_seen < ?3");
+    if (!seen.bind(1, identifier) || !seen.bind(2, static_cast<long long>(now)) ||
+        !seen.bind(3, static_cast<long long>(now - 60)) || seen.step() != SQLITE_DONE) {
+        return User::Failed;
+    }
     Statement known(db_, "SELECT 1 FROM users WHERE identifier = ?1");
     if (!known.bind(1, identifier))
         return User::Failed;
-    int rc = known.step();
+    const int rc = known.step();
     if (rc == SQLITE_ROW)
         return User::Known;
     if (rc != SQLITE_DONE)
         return User::Failed;
-    Statement count(db_, "SELECT count(*) FROM users");
-    if (count.step() != SQLITE_ROW)
+    const std::int64_t cutoff = now - forgetAfter.count();
+    // Forgetting also runs hourly, not only when full, so that the table
+    // says who was seen in the last day.
+    long long users = countUsersLocked();
+    if (users >= maxUsers || now - lastForget_ >= 3600) {
+        if (!forgetUsersSeenBefore(cutoff))
+            return User::Failed;
+        lastForget_ = now;
+        users = countUsersLocked();
+    }
+    if (users < 0)
         return User::Failed;
-    if (count.integer(0) >= maxUsers)
+    if (users >= maxUsers)
         return User::Full;
     Statement add(
-        db_,
-        "INSERT OR IGNORE INTO users(identifier, first_seen) VALUES(?1, strftime('%s','now'))");
-    if (!add.bind(1, identifier) || add.step() != SQLITE_DONE)
+        db_, "INSERT OR IGNORE INTO users(identifier, first_seen, last_seen) VALUES(?1, ?2, ?2)");
+    if (!add.bind(1, identifier) || !add.bind(2, static_cast<long long>(now)) ||
+        add.step() != SQLITE_DONE) {
         return User::Failed;
+    }
     return User::Added;
+}
+
+long long Registry::userCount() {
+    std::lock_guard lock(mutex_);
+    return countUsersLocked();
 }
 
 bool Registry::isKnownUser(std::string_view identifier) {

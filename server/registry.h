@@ -2,7 +2,9 @@
 // The service's SQLite file: its settings, the users that have asked for a
 // token, and the registry of taken plates. Safe to use from any thread.
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,16 +36,26 @@ public:
     long long takenCount();
 
     enum class User { Known, Added, Full, Failed };
-    // Records a user on its first token; at most `maxUsers` are kept.
-    User registerUser(std::string_view identifier, long long maxUsers);
+    // Records a user on its first token and notes when a known one was seen
+    // (`now`: seconds since 1970). At most `maxUsers` are kept; when there is
+    // no room, users not seen for `forgetAfter` are forgotten first, so that
+    // one-off identifiers cannot lock everyone else out for good. A forgotten
+    // user is simply recorded again on its next token.
+    User registerUser(std::string_view identifier, long long maxUsers, std::int64_t now,
+                      std::chrono::seconds forgetAfter = std::chrono::hours(24));
     bool isKnownUser(std::string_view identifier);
+    long long userCount();
 
 private:
     explicit Registry(sqlite3* db) : db_(db) {}
     bool seedDemoContent(std::string* error);
+    bool forgetUsersSeenBefore(std::int64_t cutoff);
+    long long countUsersLocked();
 
     std::mutex mutex_;
     sqlite3* db_;
+    // When forgotten users were last cleared out (seconds since 1970).
+    std::int64_t lastForget_ = 0;
 };
 
 }  // namespace yhz::service

@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "demo/http_support.h"
 #include "demo/site_data.h"
+#include "server/byte_range.h"
 #include "server/registry.h"
 #include "text/encoding.h"
 
@@ -80,7 +82,9 @@ struct Service::Impl {
     ServiceOptions options;
     std::unique_ptr<Registry> registry;
     AccessBook access;
-    web::ServerThread thread;
+    web::AddressRate newUsers;
+    web::AddressRate unusedTokens;
+    web::HttpServer http;
     std::string publicUrl;
 
     // The relay's own answers, in GBK as the program shows them.
@@ -98,17 +102,18 @@ struct Service::Impl {
         : options(std::move(opts)),
           registry(std::move(reg)),
           access(options.access),
-          thread(std::make_unique<httplib::Server>()) {}
+          newUsers(options.newUsersPerAddress),
+          unusedTokens(options.unusedTokensPerAddress),
+          http(options.limits) {}
 
     void routes(httplib::Server& server);
     void relay(const httplib::Request& req, httplib::Response& res);
     void token(const httplib::Request& req, httplib::Response& res);
     void serviceInfo(httplib::Response& res);
-    void package(httplib::Response& res);
+    void package(const httplib::Request& req, httplib::Response& res);
 };
 
 void Service::Impl::routes(httplib::Server& server) {
-    web::applyLimits(server, options.limits);
     server.Get("/GetText.php", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(gbk(registry->setting("info_text").value_or("")), kGbkText);
     });
@@ -123,13 +128,11 @@ void Service::Impl::routes(httplib::Server& server) {
     server.Post("/api/token",
                 [this](const httplib::Request& req, httplib::Response& res) { token(req, res); });
     server.Get("/update/package.zip",
-               [this](const httplib::Request&, httplib::Response& res) { package(res); });
+               [this](const httplib::Request& req, httplib::Response& res) { package(req, res); });
     server.Post("/relay",
                 [this](const httplib::Request& req, httplib::Response& res) { relay(req, res); });
-    server.set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty())
-            return;
-        if (req.path == "/relay") {
+    http.setErrorPage([this](std::string_view path, httplib::Response& res) {
+        if (path == "/relay") {
             res.set_content(res.status == 413 ? tooLarge : malformed, kGbkText);
             return;
         }
@@ -171,29 +174,40 @@ void Service::Impl::token(const httplib::Request& req, httplib::Response& res) {
         res.set_content("userIdentifier missing or invalid\n", "text/plain; charset=utf-8");
         return;
     }
-    switch (registry->registerUser(user, options.maxUsers)) {
+    auto refuse = [&](int status, const char* text) {
+        res.status = status;
+        res.set_content(text, "text/plain; charset=utf-8");
+    };
+    if (!registry->isKnownUser(user) && !newUsers.take(req.remote_addr)) {
+        res.set_header("Retry-After", "1");
+        return refuse(429, "too many new user identifiers from this address, try again later\n");
+    }
+    if (!unusedTokens.take(req.remote_addr)) {
+        res.set_header("Retry-After", "1");
+        return refuse(429, "too many unused tokens for this address, try again later\n");
+    }
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    switch (registry->registerUser(user, options.maxUsers, now.count(), options.forgetUsersAfter)) {
         case Registry::User::Known:
         case Registry::User::Added:
             break;
         case Registry::User::Full:
-            res.status = 503;
-            res.set_content("too many users\n", "text/plain; charset=utf-8");
-            return;
+            unusedTokens.giveBack(req.remote_addr);
+            return refuse(503, "too many users\n");
         case Registry::User::Failed:
-            res.status = 500;
-            res.set_content("registry unavailable\n", "text/plain; charset=utf-8");
-            return;
+            unusedTokens.giveBack(req.remote_addr);
+            return refuse(500, "registry unavailable\n");
     }
     std::optional<std::string> issued = access.issue(user);
     if (!issued) {
-        res.status = 503;
-        res.set_content("too many live tokens, try again later\n", "text/plain; charset=utf-8");
-        return;
+        unusedTokens.giveBack(req.remote_addr);
+        return refuse(503, "too many live tokens, try again later\n");
     }
     res.set_content(*issued, "text/plain; charset=utf-8");
 }
 
-void Service::Impl::package(httplib::Response& res) {
+void Service::Impl::package(const httplib::Request& req, httplib::Response& res) {
     std::error_code ec;
     const std::filesystem::path path = options.packagePath;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
@@ -201,23 +215,40 @@ void Service::Impl::package(httplib::Response& res) {
         res.set_content("no update package\n", "text/plain; charset=utf-8");
         return;
     }
-    const auto size = std::filesystem::file_size(path, ec);
+    const std::uint64_t size = std::filesystem::file_size(path, ec);
     auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
     if (ec || !*file) {
         res.status = 500;
         res.set_content("package unreadable\n", "text/plain; charset=utf-8");
         return;
     }
+    res.set_header("Accept-Ranges", "bytes");
+    const ByteRange range = byteRange(req.get_header_value("Range"), size);
+    if (range.kind == ByteRange::Kind::Unsatisfiable) {
+        res.status = 416;
+        res.set_header("Content-Range", "bytes */" + std::to_string(size));
+        res.set_content("range not satisfiable\n", "text/plain; charset=utf-8");
+        return;
+    }
+    std::uint64_t first = 0;
+    std::uint64_t length = size;
+    if (range.kind == ByteRange::Kind::Part) {
+        first = range.first;
+        length = range.last - range.first + 1;
+        res.status = 206;
+        res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                            std::to_string(range.last) + "/" +
+                                            std::to_string(size));
+    }
     // Streamed in chunks: a large package never sits in memory whole.
     res.set_content_provider(
-        static_cast<std::size_t>(size), "application/zip",
-        [file](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        static_cast<std::size_t>(length), "application/zip",
+        [file, first](std::size_t offset, std::size_t want, httplib::DataSink& sink) {
             char buffer[64 * 1024];
             file->clear();
-            file->seekg(static_cast<std::streamoff>(offset));
-            std::size_t want = std::min(length, sizeof buffer);
-            file->read(buffer, static_cast<std::streamsize>(want));
-            std::streamsize got = file->gcount();
+            file->seekg(static_cast<std::streamoff>(first + offset));
+            file->read(buffer, static_cast<std::streamsize>(std::min(want, sizeof buffer)));
+            const std::streamsize got = file->gcount();
             if (got <= 0)
                 return false;
             return sink.write(buffer, static_cast<std::size_t>(got));
@@ -254,6 +285,7 @@ void Service::Impl::relay(const httplib::Request& req, httplib::Response& res) {
     }
     switch (access.begin(user, tokenText)) {
         case AccessBook::Begin::Started:
+            unusedTokens.giveBack(req.remote_addr);
             break;
         case AccessBook::Begin::BadToken:
             return reply(403, badToken);
@@ -290,9 +322,9 @@ std::unique_ptr<Service> Service::start(ServiceOptions options, std::string* err
     if (!registry)
         return nullptr;
     auto impl = std::make_unique<Impl>(std::move(options), std::move(registry));
-    impl->routes(impl->thread.server());
+    impl->routes(impl->http.routes());
     Impl& self = *impl;
-    int port = impl->thread.start(impl->options.address, impl->options.port, [&self](int bound) {
+    int port = impl->http.start(impl->options.address, impl->options.port, [&self](int bound) {
         self.publicUrl = self.options.publicUrl.empty()
                              ? "http://" + self.options.address + ":" + std::to_string(bound)
                              : self.options.publicUrl;
@@ -310,15 +342,15 @@ std::unique_ptr<Service> Service::start(ServiceOptions options, std::string* err
 }
 
 int Service::port() const {
-    return impl_->thread.port();
+    return impl_->http.port();
 }
 
 const std::string& Service::publicUrl() const {
     return impl_->publicUrl;
 }
 
-void Service::stop() {
-    impl_->thread.stop();
+bool Service::stop() {
+    return impl_->http.stop();
 }
 
 }  // namespace yhz::service

@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "demo/http_server.h"
+#include "demo/rate_limit.h"
 #include "server/access_book.h"
-#include "demo/http_support.h"
 
 namespace yhz::service {
 
@@ -26,6 +27,14 @@ struct ServiceOptions {
     std::chrono::milliseconds relayDelay{100};
     AccessLimits access;
     long long maxUsers = 100000;
+    // Users not seen for this long are forgotten when room is needed.
+    std::chrono::seconds forgetUsersAfter = std::chrono::hours(24);
+    // Per source address: identifiers seen for the first time, and tokens
+    // not (yet) used by a relay request; a used token is given back. From one
+    // address neither table can fill: 86400 new identifiers a day stay under
+    // maxUsers, and 500 + 300 s x 50/s live tokens under access.maxTokens.
+    web::RateRule newUsersPerAddress{60, 1};
+    web::RateRule unusedTokensPerAddress{500, 50};
     web::Limits limits;
     // Called while a relay request holds its slot (tests use it to keep
     // requests in flight).
@@ -43,7 +52,9 @@ public:
 
     int port() const;
     const std::string& publicUrl() const;
-    void stop();
+    // Ends every connection and joins every thread, whatever the clients do;
+    // false when a request handler did not end within the bound.
+    bool stop();
 
     struct Impl;
 

@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
                 yhz::demo::regions().size());
     std::fflush(stdout);
     yhz::web::waitForStopSignal();
-    sim->stop();
+    // Stopping is bounded; the watchdog is for a handler that hangs.
+    yhz::web::stopWithin(std::chrono::milliseconds(1800), [&] { return sim->stop(); });
     return 0;
 }

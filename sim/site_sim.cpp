@@ -8,9 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "demo/http_support.h"
 #include "demo/options.h"
 #include "demo/site_data.h"
 #include "sim/html_template.h"
+#include "sim/sessions.h"
 
 namespace yhz::sim {
 
@@ -93,76 +95,15 @@ void replyError(httplib::Response& res, int status, std::string_view message) {
     res.set_content(body.dump(), kJson);
 }
 
-// Expired sessions leave on the next lookup; a full table drops its least
-// recently used one.
-class Sessions {
-public:
-    Sessions(std::size_t max, std::chrono::minutes idle) : max_(max == 0 ? 1 : max), idle_(idle) {}
-
-    bool valid(const std::string& id, const std::string& region) {
-        std::lock_guard lock(mutex_);
-        auto it = sessions_.find(id);
-        if (it == sessions_.end())
-            return false;
-        auto now = Clock::now();
-        if (now - it->second.lastUse > idle_) {
-            sessions_.erase(it);
-            return false;
-        }
-        if (it->second.region != region)
-            return false;
-        it->second.lastUse = now;
-        return true;
-    }
-
-    std::string create(const std::string& region) {
-        std::lock_guard lock(mutex_);
-        auto now = Clock::now();
-        if (sessions_.size() >= max_) {
-            for (auto it = sessions_.begin(); it != sessions_.end();) {
-                it = now - it->second.lastUse > idle_ ? sessions_.erase(it) : std::next(it);
-            }
-        }
-        if (sessions_.size() >= max_) {
-            auto oldest = sessions_.begin();
-            for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-                if (it->second.lastUse < oldest->second.lastUse)
-                    oldest = it;
-            }
-            sessions_.erase(oldest);
-        }
-        std::string id;
-        do {
-            id = web::randomHex(true);
-        } while (sessions_.count(id) != 0);
-        sessions_.emplace(id, Session{region, now});
-        return id;
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    struct Session {
-        std::string region;
-        Clock::time_point lastUse;
-    };
-    std::size_t max_;
-    std::chrono::minutes idle_;
-    std::mutex mutex_;
-    std::unordered_map<std::string, Session> sessions_;
-};
-
 }  // namespace
 
 struct SiteSim::Impl {
     SiteSimOptions options;
     Sessions sessions;
-    web::ServerThread thread;
+    std::unique_ptr<web::HttpServer> http;
 
     explicit Impl(SiteSimOptions opts)
-        : options(std::move(opts)),
-          sessions(options.maxSessions, options.sessionIdle),
-          thread(std::make_unique<httplib::SSLServer>(options.certificatePath.c_str(),
-                                                      options.keyPath.c_str())) {}
+        : options(std::move(opts)), sessions(options.maxSessions, options.sessionIdle) {}
 
     void routes(httplib::Server& server);
     void page(const Region& region, const httplib::Request& req, httplib::Response& res);
@@ -176,7 +117,6 @@ struct SiteSim::Impl {
 };
 
 void SiteSim::Impl::routes(httplib::Server& server) {
-    web::applyLimits(server, options.limits);
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         if (regionOfHost(req.get_header_value("Host")))
             return httplib::Server::HandlerResponse::Unhandled;
@@ -211,10 +151,8 @@ void SiteSim::Impl::routes(httplib::Server& server) {
     server.Post("/m/mvehxh/getDiscardList",
                 withRegion([this](const Region& r, const httplib::Request& req,
                                   httplib::Response& res) { expired(r, req, res); }));
-    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty())
-            return;
-        if (req.path.rfind("/m/", 0) == 0) {
+    http->setErrorPage([](std::string_view path, httplib::Response& res) {
+        if (path.substr(0, 3) == "/m/") {
             const int status = res.status;
             replyError(res, status, status == 413 ? "请求过大" : "请求无效");
             return;
@@ -228,7 +166,7 @@ void SiteSim::Impl::index(httplib::Response& res) {
     auto& rows = values.lists["regions"];
     for (const Region& region : regions()) {
         rows.push_back({{"host", region.code + std::string(kHostSuffix)},
-                        {"port", std::to_string(thread.port())},
+                        {"port", std::to_string(http->port())},
                         {"name", region.name}});
     }
     servePage(res, kIndexTemplate, values);
@@ -387,15 +325,12 @@ SiteSim::~SiteSim() {
 
 std::unique_ptr<SiteSim> SiteSim::start(SiteSimOptions options, std::string* error) {
     auto impl = std::make_unique<Impl>(std::move(options));
-    if (!impl->thread.server().is_valid()) {
-        if (error) {
-            *error = "cannot load the certificate " + impl->options.certificatePath +
-                     " or the key " + impl->options.keyPath;
-        }
+    auto tls = web::TlsContext::load(impl->options.certificatePath, impl->options.keyPath, error);
+    if (!tls)
         return nullptr;
-    }
-    impl->routes(impl->thread.server());
-    if (impl->thread.start(impl->options.address, impl->options.port) < 0) {
+    impl->http = std::make_unique<web::HttpServer>(impl->options.limits, std::move(tls));
+    impl->routes(impl->http->routes());
+    if (impl->http->start(impl->options.address, impl->options.port) < 0) {
         if (error) {
             *error = "cannot listen on " + impl->options.address + ":" +
                      std::to_string(impl->options.port);
@@ -406,11 +341,11 @@ std::unique_ptr<SiteSim> SiteSim::start(SiteSimOptions options, std::string* err
 }
 
 int SiteSim::port() const {
-    return impl_->thread.port();
+    return impl_->http->port();
 }
 
-void SiteSim::stop() {
-    impl_->thread.stop();
+bool SiteSim::stop() {
+    return !impl_->http || impl_->http->stop();
 }
 
 }  // namespace yhz::sim

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "demo/http_support.h"
+#include "demo/http_server.h"
 
 namespace yhz::sim {
 
@@ -34,7 +34,9 @@ public:
     SiteSim& operator=(const SiteSim&) = delete;
 
     int port() const;
-    void stop();
+    // Ends every connection and joins every thread, whatever the clients do;
+    // false when a request handler did not end within the bound.
+    bool stop();
 
     struct Impl;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/profile.h"
+#include "demo/site_data.h"
 #include "region/embedded_data.h"
 #include "region/region_catalog.h"
-#include "demo/site_data.h"
 #include "text/encoding.h"
 
 namespace yhz {

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "demo/site_data.h"
 #include "server/access_book.h"
 #include "server/registry.h"
 #include "server/service.h"
-#include "demo/site_data.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 

@@ -261,6 +261,25 @@ TEST_F(SiteSimTest, EveryRegionIsServedWithACertificateOfTheDemoAuthority) {
     EXPECT_EQ(unnamed.error(), httplib::Error::SSLServerVerification);
 }
 
+TEST_F(SiteSimTest, TheDemoAuthorityCanVouchForLoopbackNamesOnly) {
+    // Whoever holds the authority's key still cannot make a certificate the
+    // demo build would take for another host.
+    auto verifies = [&](const std::string& name, const std::string& san) {
+        const std::string d = "'" + dir->path().string() + "'";
+        const std::string command =
+            "cd " + d + " && openssl ecparam -name prime256v1 -genkey -noout -out o.key && " +
+            "openssl req -new -key o.key -subj '/CN=" + name + "' -out o.csr && " +
+            "printf 'subjectAltName=" + san + "\\n' > o.ext && " +
+            "openssl x509 -req -in o.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 " +
+            "-extfile o.ext -out o.pem && openssl verify -CAfile ca.pem o.pem";
+        return std::system(("(" + command + ") > /dev/null 2>&1").c_str()) == 0;
+    };
+    EXPECT_TRUE(verifies("js-yc.localhost", "DNS:js-yc.localhost,IP:127.0.0.1"));
+    EXPECT_FALSE(verifies("bank.example", "DNS:bank.example"));
+    EXPECT_FALSE(verifies("localhost", "DNS:localhost,IP:10.0.0.1"));
+    EXPECT_FALSE(verifies("localhost.example", "DNS:localhost.example"));
+}
+
 TEST_F(SiteSimTest, BadFormsGetAnErrorAndTheServerKeepsServing) {
     const std::string cookie = session(kYancheng);
     const std::string glbm = officeOf("js-yc", 0);

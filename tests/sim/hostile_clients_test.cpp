@@ -1,0 +1,91 @@
+// The simulator program as a process of its own against clients that
+// misbehave over TLS: its memory stays put, others are served, SIGTERM ends
+// it.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cstdlib>
+#include <memory>
+#include <regex>
+#include <thread>
+
+#include "support/raw_client.h"
+#include "support/temp_dir.h"
+
+namespace yhz::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ChildProcess;
+using testing::RawClient;
+
+constexpr const char* kHost = "js-yc.localhost";
+
+class SimProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string ca =
+            std::string(YHZ_MAKE_DEMO_CA) + " '" + dir.path().string() + "' > /dev/null";
+        ASSERT_EQ(std::system(ca.c_str()), 0);
+        process = std::make_unique<ChildProcess>(std::vector<std::string>{
+            YHZ_SIM_PROGRAM, "--port", "0", "--cert", (dir.path() / "server.pem").string(), "--key",
+            (dir.path() / "server.key").string()});
+        ASSERT_TRUE(process->waitForOutput("\n", 60s)) << process->output();
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(process->output(), m, std::regex("localhost:(\\d+)")));
+        port = std::stoi(m[1].str());
+    }
+    int page() {
+        httplib::SSLClient c(kHost, port);
+        c.set_hostname_addr_map({{kHost, "127.0.0.1"}});
+        c.set_ca_cert_path((dir.path() / "ca.pem").string());
+        c.enable_server_certificate_verification(true);
+        c.set_read_timeout(5s);
+        auto res = c.Get("/views/vehxhhdpub.html");
+        return res ? res->status : 0;
+    }
+
+    testing::TempDir dir{"yhz-sim-hostile"};
+    std::unique_ptr<ChildProcess> process;
+    int port = 0;
+};
+
+TEST_F(SimProcess, HugeHeaderSectionsCostNoMemory) {
+    ASSERT_EQ(page(), 200);
+    const long before = testing::residentKiB(process->pid());
+    constexpr std::size_t kAttempt = 30u * 1024 * 1024;
+    for (int i = 0; i < 3; ++i) {
+        RawClient flood(port, kHost);
+        flood.send("GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n");
+        std::string lines;
+        for (int n = 0; n < 500; ++n)
+            lines += "X-Filler: " + std::string(100, 'f') + "\r\n";
+        EXPECT_LT(flood.sendRepeated(lines, kAttempt, 10s), kAttempt / 4);
+    }
+    const long after = testing::residentKiB(process->pid());
+    EXPECT_LT(after - before, 8 * 1024) << before << " KiB before, " << after << " KiB after";
+    EXPECT_EQ(page(), 200);
+}
+
+TEST_F(SimProcess, ServesOthersWhileFortyClientsDripAndEndsPromptlyOnSigterm) {
+    std::vector<std::unique_ptr<RawClient>> slow;
+    for (int i = 0; i < 40; ++i) {
+        slow.push_back(std::make_unique<RawClient>(port, kHost));
+        slow.back()->send("GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n");
+    }
+    // And some that connect and never even start the handshake.
+    for (int i = 0; i < 10; ++i)
+        slow.push_back(std::make_unique<RawClient>(port));
+    for (int round = 0; round < 3; ++round) {
+        for (auto& client : slow)
+            client->send("X-More: 1\r\n");
+        EXPECT_EQ(page(), 200);
+    }
+    auto ended = process->terminate(5s);
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_LT(ended->after, 2s);
+    EXPECT_TRUE(WIFEXITED(ended->status) && WEXITSTATUS(ended->status) == 0) << ended->status;
+}
+
+}  // namespace
+}  // namespace yhz::sim
