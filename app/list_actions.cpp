@@ -115,8 +115,9 @@ void ListActions::importPlateFile() {
     if (name.isEmpty()) {
         return;
     }
-    inBackground("import", [file = toPath(name), plates = stores_.plates](std::stop_token stop) {
-        importPlates(file, *plates, stop);
+    inBackground("import", [&access = access_, file = toPath(name),
+                            plates = stores_.plates](std::stop_token stop) {
+        reportImport(importPlates(file, *plates, stop), file, access);
     });
 }
 

@@ -1,12 +1,17 @@
 #include "plates/plate_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+#include <optional>
 
 #include "base/window_access.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
+#include "text/text_decoding.h"
 
 namespace yhz {
 namespace {
@@ -15,18 +20,143 @@ namespace {
 // the list grow while a large file is read.
 constexpr size_t kImportChunk = 8192;
 
-bool readWholeFile(const std::filesystem::path& file, std::string& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return false;
+// Bytes are read a block at a time; only one block and the unfinished line
+// are held besides the rows.
+constexpr size_t kReadBlock = size_t{1} << 20;
+
+class InputFile {
+public:
+    explicit InputFile(const std::filesystem::path& file)
+        // Non-blocking, so that opening a pipe returns at once to be refused.
+        : fd_(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~InputFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        return false;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+
+    std::optional<ImportFailure> refusal() const {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            return ImportFailure::ReadError;
+        }
+        if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kImportLimit) {
+            return ImportFailure::Refused;
+        }
+        return std::nullopt;
     }
-    out = std::move(buffer).str();
-    return true;
+
+    // Fills `block` with the bytes at `offset`, none at the end of the file or
+    // of the import limit. False on a read error.
+    bool read(std::uintmax_t offset, std::string& block) const {
+        const std::uintmax_t left = offset < kImportLimit ? kImportLimit - offset : 0;
+        block.resize(static_cast<size_t>(std::min<std::uintmax_t>(kReadBlock, left)));
+        size_t filled = 0;
+        while (filled < block.size()) {
+            const ssize_t got = ::pread(fd_, block.data() + filled, block.size() - filled,
+                                        static_cast<off_t>(offset + filled));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return false;
+            }
+            if (got == 0) {
+                break;
+            }
+            filled += static_cast<size_t>(got);
+        }
+        block.resize(filled);
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+// Whole lines out of GBK text that arrives in pieces. A line ends at CR LF or
+// at LF alone; a two-byte character is stepped over whole, but a lead byte
+// before CR or LF is a bad byte of its own and never swallows the line end.
+class LineCutter {
+public:
+    void add(std::string_view text) {
+        text_.erase(0, lineStart_);
+        scan_ -= lineStart_;
+        lineStart_ = 0;
+        text_.append(text);
+    }
+
+    std::optional<std::string_view> next() {
+        size_t at = scan_;
+        while (at < text_.size()) {
+            const auto byte = static_cast<unsigned char>(text_[at]);
+            const bool hasNext = at + 1 < text_.size();
+            if (byte == '\n') {
+                return cut(at, at + 1);
+            }
+            if (byte == '\r' || byte >= 0x80) {
+                if (!hasNext) {
+                    break;  // the next piece decides
+                }
+                const char following = text_[at + 1];
+                if (byte == '\r' && following == '\n') {
+                    return cut(at, at + 2);
+                }
+                at += byte >= 0x80 && following != '\r' && following != '\n' ? 2 : 1;
+                continue;
+            }
+            ++at;
+        }
+        scan_ = at;
+        return std::nullopt;
+    }
+
+    // What is left after the last line end, at the end of the text.
+    std::optional<std::string_view> rest() const {
+        if (lineStart_ >= text_.size()) {
+            return std::nullopt;
+        }
+        return std::string_view(text_).substr(lineStart_);
+    }
+
+private:
+    std::string_view cut(size_t end, size_t next) {
+        const std::string_view line = std::string_view(text_).substr(lineStart_, end - lineStart_);
+        lineStart_ = next;
+        scan_ = next;
+        return line;
+    }
+
+    std::string text_;
+    size_t lineStart_ = 0;
+    size_t scan_ = 0;
+};
+
+// The encoding and where the text starts: a byte-order mark decides; without
+// one, the whole file is checked for UTF-8 first.
+std::optional<std::pair<TextEncoding, size_t>> detectEncoding(const InputFile& in,
+                                                              std::string& block,
+                                                              std::stop_token stop) {
+    if (!in.read(0, block)) {
+        return std::nullopt;
+    }
+    if (const std::optional<ByteOrderMark> mark = byteOrderMark(block)) {
+        return std::pair{mark->encoding, mark->size};
+    }
+    Utf8Check check;
+    std::uintmax_t offset = 0;
+    while (!block.empty() && !check.ended() && !stop.stop_requested()) {
+        check.feed(block);
+        offset += block.size();
+        if (!in.read(offset, block)) {
+            return std::nullopt;
+        }
+    }
+    return std::pair{check.isUtf8() ? TextEncoding::Utf8 : TextEncoding::Gbk, size_t{0}};
 }
 
 bool writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
@@ -58,53 +188,95 @@ std::string pathText(const std::filesystem::path& path) {
     return utf8ToLocal(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
-// Where the line that starts at `from` (a character boundary) ends: at its
-// CR LF, or at the end of the text. Two-byte characters are stepped over
-// whole, as everywhere in the GBK text layer.
-size_t lineEnd(std::string_view text, size_t from) {
-    size_t at = from;
-    while (at < text.size()) {
-        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
-            return at;
-        }
-        at += static_cast<unsigned char>(text[at]) >= 0x80 ? size_t{2} : size_t{1};
-    }
-    return text.size();
-}
-
 }  // namespace
 
 std::vector<std::string> splitPlateLines(std::string_view bytes) {
     return splitText(textUpToZero(bytes), "\r\n");
 }
 
-size_t importPlates(const std::filesystem::path& file, PlateStore& plates, std::stop_token stop) {
-    std::string bytes;
-    if (!readWholeFile(file, bytes)) {
-        return 0;
+ImportResult importPlates(const std::filesystem::path& file, PlateStore& plates,
+                          std::stop_token stop) {
+    ImportResult result;
+    const InputFile in(file);
+    if (!in.isOpen()) {
+        result.failure = ImportFailure::ReadError;
+        return result;
     }
-    std::string_view text(bytes);
-    text = text.substr(0, text.find('\0'));
+    if (const std::optional<ImportFailure> refused = in.refusal()) {
+        result.failure = *refused;
+        return result;
+    }
+    std::string block;
+    const auto encoding = detectEncoding(in, block, stop);
+    if (!encoding) {
+        result.failure = ImportFailure::ReadError;
+        return result;
+    }
     const std::string origin = gbk("由外部导入");
-    // Lines are cut a chunk at a time, so that a stop is seen within one
-    // chunk's work however long the file is.
+    GbkDecoder decoder(encoding->first);
+    LineCutter lines;
     std::vector<PlateRow> chunk;
-    size_t appended = 0;
-    size_t at = 0;
-    while (at < text.size() && !stop.stop_requested()) {
-        chunk.clear();
-        chunk.reserve(kImportChunk);
-        while (chunk.size() < kImportChunk && at < text.size()) {
-            const size_t end = lineEnd(text, at);
-            PlateRow& row = chunk.emplace_back();
-            row.plate = trimSpaces(text.substr(at, end - at));
-            row.date = origin;
-            at = end < text.size() ? end + 2 : end;
+    auto addRow = [&](std::string_view line) {
+        PlateRow& row = chunk.emplace_back();
+        row.plate = trimSpaces(line);
+        row.date = origin;
+    };
+    // Rows are handed over a chunk at a time, so that a stop is seen within
+    // one chunk's work however long the file is.
+    auto handOver = [&] {
+        if (chunk.empty()) {
+            return;
         }
-        appended += chunk.size();
+        result.appended += chunk.size();
         plates.appendAllNumbered(std::move(chunk), 0);
+        chunk = {};
+        chunk.reserve(kImportChunk);
+    };
+    chunk.reserve(kImportChunk);
+    std::uintmax_t offset = encoding->second;
+    bool done = false;
+    while (!done && !stop.stop_requested()) {
+        if (!in.read(offset, block)) {
+            result.failure = ImportFailure::ReadError;
+            break;
+        }
+        offset += block.size();
+        const bool last = block.empty() || offset >= kImportLimit;
+        lines.add(decoder.decode(block, last));
+        done = last || decoder.ended();
+        while (const std::optional<std::string_view> line = lines.next()) {
+            addRow(*line);
+            if (chunk.size() == kImportChunk) {
+                handOver();
+                if (stop.stop_requested()) {
+                    return result;
+                }
+            }
+        }
+        if (done) {
+            if (const std::optional<std::string_view> line = lines.rest()) {
+                addRow(*line);
+            }
+        }
     }
-    return appended;
+    handOver();
+    return result;
+}
+
+void reportImport(const ImportResult& result, const std::filesystem::path& file,
+                  MessageBoxes& messages) {
+    switch (result.failure) {
+        case ImportFailure::None:
+            return;
+        case ImportFailure::Refused:
+            messages.showMessage({gbk("导入失败，只能导入不超过64MB的普通文件>") + pathText(file),
+                                  gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Critical});
+            return;
+        case ImportFailure::ReadError:
+            messages.showMessage({gbk("导入失败，无法读取>") + pathText(file), gbk("温馨提示："),
+                                  MessageButtons::Ok, MessageIcon::Critical});
+            return;
+    }
 }
 
 std::string exportText(const PlateStore& plates, ExportRule rule) {

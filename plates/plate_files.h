@@ -1,6 +1,8 @@
 #pragma once
-// Plate text files: GBK, one plate per line, CR LF after every line.
+// Plate text files: one plate per line. Exports are GBK with CR LF after
+// every line; imports take what editors write (see text/text_decoding.h).
 
+#include <cstdint>
 #include <filesystem>
 #include <stop_token>
 #include <string>
@@ -18,12 +20,32 @@ class MessageBoxes;
 // last CR LF is dropped, other empty lines stay.
 std::vector<std::string> splitPlateLines(std::string_view bytes);
 
+// Larger files are refused rather than read: a plate list is far smaller.
+inline constexpr std::uintmax_t kImportLimit = std::uintmax_t{64} << 20;
+
+enum class ImportFailure {
+    None,
+    Refused,    // not a regular file, or larger than kImportLimit
+    ReadError,  // could not be opened, or a read failed part way
+};
+
+struct ImportResult {
+    size_t appended = 0;
+    ImportFailure failure = ImportFailure::None;
+};
+
 // Appends one row per line: Id = its 0-based position in the list, the plate
-// trimmed of outer spaces, the date "由外部导入", unchecked, status 0. A file
-// that cannot be read appends nothing. A stop ends the import between chunks.
-// Returns the number of rows appended.
-size_t importPlates(const std::filesystem::path& file, PlateStore& plates,
-                    std::stop_token stop = {});
+// trimmed of outer spaces, the date "由外部导入", unchecked, status 0. The
+// file may be GBK, UTF-8 with or without a byte-order mark, or UTF-16 with
+// one; lines end at CR LF or LF alone, and the text ends at its first zero
+// character. A stop ends the import between chunks; a read error keeps the
+// rows appended before it.
+ImportResult importPlates(const std::filesystem::path& file, PlateStore& plates,
+                          std::stop_token stop = {});
+
+// Tells the user why an import failed; says nothing when it did not.
+void reportImport(const ImportResult& result, const std::filesystem::path& file,
+                  MessageBoxes& messages);
 
 enum class ExportRule {
     Checked,    // "导出选中"

@@ -123,6 +123,17 @@ private slots:
         QVERIFY(said.has_value());
         QVERIFY(said->icon == MessageIcon::Critical);
         QVERIFY(said->text.find(gbk("已导出到>")) == std::string::npos);
+
+        // A folder is refused with a message, not taken for an empty file.
+        FileDialog::setNextFileName(dir.path());
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        trigger(w, "导入号码[一行一个]");
+        waitForTasks(w);
+        const auto refused = MessageBox::lastRequest();
+        QVERIFY(refused.has_value());
+        QVERIFY(refused->icon == MessageIcon::Critical);
+        QVERIFY(refused->text.starts_with(gbk("导入失败")));
+        QCOMPARE(store.rowCount(), 1);
     }
 };
 

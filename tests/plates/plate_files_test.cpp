@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -57,7 +59,7 @@ TEST_F(PlateFiles, ImportNumbersFromTheListsRowCountAndTrims) {
     }
     const fs::path file =
         write("in.txt", " " + gbk("粤B12345") + "\xA1\xA1\r\n\r\n\t" + gbk("粤A1") + "\r\n");
-    EXPECT_EQ(importPlates(file, plates), 3u);
+    EXPECT_EQ(importPlates(file, plates).appended, 3u);
     ASSERT_EQ(plates.rowCount(), 8);
     const PlateRow row = *plates.row(5);
     EXPECT_EQ(row.id, "5");
@@ -69,16 +71,84 @@ TEST_F(PlateFiles, ImportNumbersFromTheListsRowCountAndTrims) {
     EXPECT_EQ(plates.row(7)->plate, "\t" + gbk("粤A1"));
 }
 
-TEST_F(PlateFiles, UnreadableOrForeignFilesNeverBreakTheImport) {
-    EXPECT_EQ(importPlates(dir / "missing.txt", plates), 0u);
-    EXPECT_EQ(importPlates(dir, plates), 0u);
+TEST_F(PlateFiles, UnreadableOrForeignFilesAreToldApartFromEmptyOnes) {
+    const ImportResult missing = importPlates(dir / "missing.txt", plates);
+    EXPECT_EQ(missing.failure, ImportFailure::ReadError);
+    EXPECT_EQ(importPlates(dir, plates).failure, ImportFailure::Refused);
+    // Neither an endless device nor a pipe without a writer may hang it.
+    EXPECT_EQ(importPlates("/dev/zero", plates).failure, ImportFailure::Refused);
+    const fs::path pipe = dir / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(importPlates(pipe, plates).failure, ImportFailure::Refused);
+    const fs::path huge = write("huge.txt", "");
+    fs::resize_file(huge, kImportLimit + 1);
+    EXPECT_EQ(importPlates(huge, plates).failure, ImportFailure::Refused);
     EXPECT_EQ(plates.rowCount(), 0);
 
-    // UTF-8 text, a lone lead byte before CR LF, and a lead byte at the end.
+    const ImportResult empty = importPlates(write("empty.txt", ""), plates);
+    EXPECT_EQ(empty.failure, ImportFailure::None);
+    EXPECT_EQ(empty.appended, 0u);
+
+    reportImport(empty, dir / "empty.txt", window);
+    EXPECT_TRUE(window.messages.empty());
+    reportImport(missing, dir / "missing.txt", window);
+    reportImport({0, ImportFailure::Refused}, dir / "pipe", window);
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[0].text, gbk("导入失败，无法读取>") + (dir / "missing.txt").string());
+    EXPECT_EQ(window.messages[1].icon, MessageIcon::Critical);
+
+    // Mixed bytes: not UTF-8, so kept as GBK; a lone lead byte never eats a
+    // line end.
     const fs::path odd = write("odd.txt", "粤B12345\r\n\x81\r\n\xFF\xFE \r\nA\xB0");
-    importPlates(odd, plates);
-    EXPECT_GE(plates.rowCount(), 2);
+    EXPECT_EQ(importPlates(odd, plates).appended, 4u);
     EXPECT_EQ(plates.row(0)->plate, "粤B12345");
+    EXPECT_EQ(plates.row(1)->plate, "\x81");
+    EXPECT_EQ(plates.row(3)->plate, "A\xB0");
+}
+
+std::string utf16(std::u16string_view text, bool little) {
+    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const auto high = static_cast<char>(unit >> 8);
+        const auto low = static_cast<char>(unit & 0xFF);
+        out += little ? low : high;
+        out += little ? high : low;
+    }
+    return out;
+}
+
+TEST_F(PlateFiles, ImportReadsEditorEncodingsAndLfLines) {
+    const std::vector<std::string> files = {
+        "粤B12345\n\n京A1\n",
+        "\xEF\xBB\xBF粤B12345\r\n\r\n京A1",
+        utf16(u"粤B12345\n\n京A1\r\n", true),
+        utf16(u"粤B12345\n\n京A1", false),
+    };
+    for (const std::string& bytes : files) {
+        PlateStore store;
+        const ImportResult result = importPlates(write("in.txt", bytes), store);
+        EXPECT_EQ(result.failure, ImportFailure::None);
+        ASSERT_EQ(result.appended, 3u);
+        EXPECT_EQ(store.row(0)->plate, gbk("粤B12345"));
+        EXPECT_EQ(store.row(1)->plate, "");
+        EXPECT_EQ(store.row(2)->plate, gbk("京A1"));
+    }
+}
+
+TEST_F(PlateFiles, LinesAndCharactersAcrossReadBlocksStayWhole) {
+    // After a 3-byte first line, UTF-8 lines of 9 bytes put the "粤" of row
+    // 116509 across the 1 MiB block boundary: 3 + 116508 * 9 = 2^20 - 1.
+    std::string bytes = "XX\n";
+    const std::string line = "粤B1234\n";
+    while (bytes.size() < (size_t{3} << 20)) {
+        bytes += line;
+    }
+    const ImportResult result = importPlates(write("big.txt", bytes), plates);
+    ASSERT_EQ(result.appended, 1 + (bytes.size() - 3) / line.size());
+    EXPECT_EQ(plates.row(0)->plate, "XX");
+    for (int k : {1, 116508, 116509, 116510, static_cast<int>(result.appended) - 1}) {
+        EXPECT_EQ(plates.row(k)->plate, gbk("粤B1234")) << k;
+    }
 }
 
 TEST_F(PlateFiles, ExportRulesSelectByCheckOrStatus) {
