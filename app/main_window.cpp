@@ -17,6 +17,7 @@
 #include "app/list_models.h"
 #include "app/list_views.h"
 #include "app/message_box.h"
+#include "app/pattern_menu.h"
 #include "app/plate_preview.h"
 #include "app/qt_text.h"
 #include "app/qt_window_access.h"
@@ -243,6 +244,7 @@ void MainWindow::buildFilterPage(QWidget* page) {
     ruleEdit(rules, "编辑框1", 63, 61, "8,68,69", "#008000");
     transparentLabel(rules, "透明标签11", 8, 100, 52, 24, "不包含：", QApplication::font());
     ruleEdit(rules, "编辑框2", 63, 97, "4,37", "#e00000");
+    makePatternButton(rules, 233, 97, 24, 28);
     pictureButton(rules, "超级按钮_筛选号牌", 260, 64, 188, 65, "筛选号牌", 18);
 
     auto* segments =

@@ -1,6 +1,7 @@
 #include "app/qt_window_access.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -35,6 +36,11 @@ QtWindowAccess::QtWindowAccess(QWidget* window) : window_(window) {
         }
         mirror.selection = list->currentIndex();
     }
+    for (auto* action : window->findChildren<QAction*>()) {
+        if (action->isCheckable() && !action->objectName().isEmpty()) {
+            checks_[nameOf(action)] = action->isChecked();
+        }
+    }
     if (auto* tabs = window->findChild<QTabWidget*>()) {
         page_ = tabs->currentIndex();
     }
@@ -61,6 +67,15 @@ void QtWindowAccess::mirrorUserChanges() {
             }
             const std::lock_guard lock(mutex_);
             lists_[nameOf(list)].selection = index;
+        });
+    }
+    for (auto* action : window_->findChildren<QAction*>()) {
+        if (checks_.count(nameOf(action)) == 0) {
+            continue;
+        }
+        connect(action, &QAction::toggled, this, [this, action](bool checked) {
+            const std::lock_guard lock(mutex_);
+            checks_[nameOf(action)] = checked;
         });
     }
     if (auto* tabs = window_->findChild<QTabWidget*>()) {
@@ -177,6 +192,12 @@ void QtWindowAccess::setVisible(std::string_view controlName, bool visible) {
             widget->setVisible(visible);
         }
     });
+}
+
+bool QtWindowAccess::isChecked(std::string_view controlName) const {
+    const std::lock_guard lock(mutex_);
+    const auto found = checks_.find(controlName);
+    return found != checks_.end() && found->second;
 }
 
 std::string QtWindowAccess::editText(std::string_view controlName) const {

@@ -31,6 +31,7 @@ public:
     void setVisible(std::string_view control, bool visible) override;
     std::string editText(std::string_view control) const override;
     void setEditText(std::string_view control, const std::string& text) override;
+    bool isChecked(std::string_view control) const override;
     int selection(std::string_view control) const override;
     void setSelection(std::string_view control, int index) override;
     void addItem(std::string_view control, const std::string& text) override;
@@ -67,6 +68,7 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, std::string, std::less<>> edits_;
     std::map<std::string, ListMirror, std::less<>> lists_;
+    std::map<std::string, bool, std::less<>> checks_;  // named checkable menu entries
     int page_ = 0;
     bool closed_ = false;
     std::vector<std::shared_ptr<PendingAnswer>> waiting_;  // under mutex_

@@ -3,6 +3,7 @@
 // as the GUI-free code addresses them through WindowAccess. This is the only
 // place outside the Qt layer where a control's name is spelled.
 
+#include <array>
 #include <string_view>
 
 namespace yhz::control {
@@ -32,6 +33,19 @@ inline constexpr std::string_view kExcludeEdit = "编辑框2";
 inline constexpr std::string_view kFilterButton = "超级按钮_筛选号牌";
 inline constexpr std::string_view kSegmentBox = "分组框5";
 inline constexpr std::string_view kSegmentList = "超级列表框1";
+// Nice-number choices: a small menu button beside the rules, each choice a
+// checkable menu entry, all off when the window opens.
+inline constexpr std::string_view kPatternButton = "按钮_靓号";
+inline constexpr std::string_view kPatternTriple = "靓号_AAA";
+inline constexpr std::string_view kPatternQuadruple = "靓号_AAAA";
+inline constexpr std::string_view kPatternPairs = "靓号_AABB";
+inline constexpr std::string_view kPatternAlternation = "靓号_ABAB";
+inline constexpr std::string_view kPatternMirror = "靓号_ABBA";
+inline constexpr std::string_view kPatternStraightUp = "靓号_顺子";
+inline constexpr std::string_view kPatternStraightDown = "靓号_倒顺";
+inline constexpr std::array<std::string_view, 10> kTailDigitChoices = {
+    "尾号_0", "尾号_1", "尾号_2", "尾号_3", "尾号_4",
+    "尾号_5", "尾号_6", "尾号_7", "尾号_8", "尾号_9"};
 
 // Page "查号".
 inline constexpr std::string_view kQueryBox = "分组框7";

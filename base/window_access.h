@@ -40,6 +40,9 @@ public:
     virtual std::string editText(std::string_view control) const = 0;
     virtual void setEditText(std::string_view control, const std::string& text) = 0;
 
+    // Check boxes and checkable menu entries; false for any other control.
+    virtual bool isChecked(std::string_view /*control*/) const { return false; }
+
     // Drop-down lists: 0-based selection, -1 when nothing is selected.
     virtual int selection(std::string_view control) const = 0;
     virtual void setSelection(std::string_view control, int index) = 0;

@@ -23,14 +23,20 @@ bool containsAny(std::string_view digits, const std::vector<std::string>& rules)
 }  // namespace
 
 DigitRules DigitRules::parse(std::string_view includeText, std::string_view excludeText) {
-    return {splitText(includeText, ","), splitText(excludeText, ",")};
+    DigitRules rules;
+    rules.include = splitText(includeText, ",");
+    rules.exclude = splitText(excludeText, ",");
+    return rules;
 }
 
 bool DigitRules::passes(std::string_view digits) const {
     if (containsAny(digits, exclude)) {
         return false;
     }
-    return include.empty() || containsAny(digits, include);
+    if (!include.empty() && !containsAny(digits, include)) {
+        return false;
+    }
+    return patterns.passes(digits);
 }
 
 SegmentStart SegmentStart::of(std::string_view segmentText) {
@@ -86,8 +92,9 @@ std::string provincePrefix(const WindowAccess& window) {
 
 void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates,
                   std::stop_token stop) {
-    const DigitRules rules = DigitRules::parse(window.editText(control::kIncludeEdit),
-                                               window.editText(control::kExcludeEdit));
+    DigitRules rules = DigitRules::parse(window.editText(control::kIncludeEdit),
+                                         window.editText(control::kExcludeEdit));
+    rules.patterns = NumberPatterns::read(window);
     const int count = segments.rowCount();
     for (int k = 0; k < count; ++k) {
         if (stop.stop_requested()) {

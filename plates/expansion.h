@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "plates/number_patterns.h"
 #include "plates/plate_store.h"
 #include "plates/segment_store.h"
 
@@ -20,6 +21,7 @@ inline constexpr int kCandidatesPerSegment = 100;
 struct DigitRules {
     std::vector<std::string> include;  // empty: every candidate qualifies
     std::vector<std::string> exclude;
+    NumberPatterns patterns;  // none chosen unless set
 
     // Pieces between commas, exactly as typed; an empty piece is a rule that
     // occurs everywhere, except one after a final comma, which is dropped.
@@ -52,7 +54,7 @@ void expandSegment(std::string_view segmentText, const DigitRules& rules, Emit&&
 // bytes after the last "-" of its item text; empty without a selection or "-".
 std::string provincePrefix(const WindowAccess& window);
 
-// Reads the rules from 编辑框1 and 编辑框2, appends the plates of every
+// Reads the rules from 编辑框1 and 编辑框2 and the nice-number choices, appends the plates of every
 // checked segment to `plates`, then enables 超级按钮_筛选号牌, turns to the
 // page "查号" and says "筛选完毕！". Runs on the calling thread; a stop ends it
 // between segments, without the closing steps.

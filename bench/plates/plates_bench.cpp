@@ -33,12 +33,19 @@ void fill(PlateStore& store, int rows) {
     store.appendAllNumbered(std::move(all), 1);
 }
 
-void BM_ExpandTenThousandSegments(benchmark::State& state) {
+void expandTenThousandSegments(benchmark::State& state, bool everyPattern) {
     test::RecordingWindow window;
     window.edits["编辑框1"] = "8,68,69";
     window.edits["编辑框2"] = "4,37";
     window.lists["组合框1"].items = {gbk("广东广州-粤A")};
     window.lists["组合框1"].selection = 0;
+    if (everyPattern) {
+        for (const char* choice : {"靓号_AAA", "靓号_AAAA", "靓号_AABB", "靓号_ABAB", "靓号_ABBA",
+                                   "靓号_顺子", "靓号_倒顺", "尾号_0", "尾号_1", "尾号_2", "尾号_3",
+                                   "尾号_4", "尾号_5", "尾号_6", "尾号_7", "尾号_8", "尾号_9"}) {
+            window.checks[choice] = true;
+        }
+    }
     SegmentStore segments;
     for (int k = 0; k < 10'000; ++k) {
         char start[32];
@@ -56,6 +63,17 @@ void BM_ExpandTenThousandSegments(benchmark::State& state) {
     }
     state.counters["rows_appended"] = static_cast<double>(appended);
 }
+
+void BM_ExpandTenThousandSegments(benchmark::State& state) {
+    expandTenThousandSegments(state, false);
+}
+
+// Every nice-number choice ticked: the cost the choices add to a run.
+void BM_ExpandTenThousandSegmentsEveryPattern(benchmark::State& state) {
+    expandTenThousandSegments(state, true);
+}
+BENCHMARK(BM_ExpandTenThousandSegmentsEveryPattern)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 BENCHMARK(BM_ExpandTenThousandSegments)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 template <typename Op>

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 #include <thread>
 
 #include "app/list_actions.h"
@@ -228,6 +229,39 @@ private slots:
         QCOMPARE(cell(view, 0, 0).toString(), QStringLiteral("1"));
         QCOMPARE(cell(view, 0, 1).toString(), QStringLiteral("粤A1B208"));
         QCOMPARE(cell(view, 0, 2).toString(), QStringLiteral("2024-01-02"));
+    }
+
+    void patternChoicesNarrowTheFilterRun() {
+        MainWindow w;
+        w.show();
+        w.findChild<QLineEdit*>(QStringLiteral("编辑框1"))->setText(QStringLiteral("8"));
+        w.findChild<QLineEdit*>(QStringLiteral("编辑框2"))->setText(QStringLiteral("4"));
+        w.access().addItem("组合框1", gbk("广东广州-粤A"));
+        w.lists().segments->append(SegmentRow{"A10000 ~A10099", "2024-01-02", true});
+        w.lists().segments->append(SegmentRow{"A1B200 ~A1B299", "2024-01-03", true});
+        w.lists().segments->append(SegmentRow{"A1B800 ~A1B899", "2024-01-04", true});
+
+        auto* patterns = w.findChild<QToolButton*>(QStringLiteral("按钮_靓号"));
+        QVERIFY(patterns != nullptr);
+        QVERIFY(!patterns->isHidden());
+        const QList<QAction*> choices = patterns->menu()->findChildren<QAction*>();
+        int checkable = 0;
+        for (const QAction* choice : choices) {
+            checkable += choice->isCheckable() ? 1 : 0;
+            QVERIFY(!choice->isChecked());
+        }
+        QCOMPARE(checkable, 7 + 10);
+        // Three equal digits in a row, ending in 8, besides "8" and not "4".
+        patterns->menu()->findChild<QAction*>(QStringLiteral("靓号_AAA"))->trigger();
+        patterns->menu()->findChild<QAction*>(QStringLiteral("尾号_8"))->trigger();
+
+        MessageBox::setNextAnswer(MessageAnswer::Ok);
+        w.findChild<QPushButton*>(QStringLiteral("超级按钮_筛选号牌"))->click();
+        waitForTasks(w);
+        QTableView* view = list(w, "超级列表框3");
+        QTRY_COMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(cell(view, 0, 1).toString(), QStringLiteral("粤A10008"));
+        QCOMPARE(cell(view, 1, 1).toString(), QStringLiteral("粤A1B888"));
     }
 };
 

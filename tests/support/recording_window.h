@@ -63,6 +63,11 @@ public:
         edits[std::string(control)] = text;
         record("edit " + std::string(control) + " " + localToUtf8(text));
     }
+    bool isChecked(std::string_view control) const override {
+        const std::lock_guard lock(mutex_);
+        const auto found = checks.find(std::string(control));
+        return found != checks.end() && found->second;
+    }
     int selection(std::string_view control) const override {
         const std::lock_guard lock(mutex_);
         const auto found = lists.find(std::string(control));
@@ -148,6 +153,7 @@ public:
     std::map<std::string, bool> enabled;
     std::map<std::string, bool> visible;
     std::map<std::string, std::string> edits;
+    std::map<std::string, bool> checks;
     std::map<std::string, List> lists;
     std::vector<MessageRequest> messages;
     int page = 0;
