@@ -27,7 +27,7 @@ struct PairHash {
 }  // namespace
 
 void deleteCheckedPlates(PlateStore& plates) {
-    plates.rebuild([](std::vector<PlateRow>& rows) {
+    plates.rebuild([](PlateStore::Rows& rows) {
         rows.erase(std::remove_if(rows.begin(), rows.end(),
                                   [](const PlateRow& row) { return row.checked; }),
                    rows.end());
@@ -38,10 +38,10 @@ void deleteCheckedPlates(PlateStore& plates) {
 }
 
 void removeDuplicatePlates(PlateStore& plates) {
-    plates.rebuild([](std::vector<PlateRow>& rows) {
+    plates.rebuild([](PlateStore::Rows& rows) {
         // The pair is compared field by field rather than as one joined text,
         // so a plate holding the joining character cannot swallow its date.
-        std::vector<PlateRow> kept;
+        PlateStore::Rows kept;
         {
             std::unordered_set<PairKey, PairHash> seen;
             seen.reserve(rows.size());

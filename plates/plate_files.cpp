@@ -280,7 +280,7 @@ void reportImport(const ImportResult& result, const std::filesystem::path& file,
 }
 
 std::string exportText(const PlateStore& plates, ExportRule rule) {
-    return plates.read([rule](const std::vector<PlateRow>& rows) {
+    return plates.read([rule](const PlateStore::Rows& rows) {
         std::string out;
         for (const PlateRow& row : rows) {
             if (selected(row, rule)) {

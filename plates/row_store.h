@@ -4,7 +4,9 @@
 // by every thread afterwards. One plain mutex: every call is short, and a
 // reader-preferring shared lock let a painting viewer starve the writers. A viewer learns what
 // changed since it last looked through takeChanges(); the listener tells it that something did,
-// once per batch rather than once per row.
+// once per batch rather than once per row. The rows live in fixed-size blocks
+// (row_blocks.h), so no append ever moves the rows already there while a
+// viewer waits for the lock.
 
 #include <algorithm>
 #include <functional>
@@ -13,6 +15,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "plates/row_blocks.h"
 
 namespace yhz {
 
@@ -32,6 +36,9 @@ template <typename Row>
 class RowStore {
 public:
     static constexpr int kColumns = Row::kColumns;
+    // What read(), update() and rebuild() hand their function: indexable,
+    // iterable and erasable like a vector.
+    using Rows = RowBlocks<Row>;
 
     RowStore() = default;
     RowStore(const RowStore&) = delete;
@@ -113,12 +120,11 @@ public:
     void clear() {
         const std::unique_lock lock(mutex_);
         rows_.clear();
-        rows_.shrink_to_fit();
         reset_ = true;
         noteLocked();
     }
 
-    // Reads every row under one lock: `f(const std::vector<Row>&)`.
+    // Reads every row under one lock: `f(const Rows&)`.
     template <typename F>
     decltype(auto) read(F&& f) const {
         const std::unique_lock lock(mutex_);
@@ -143,7 +149,7 @@ public:
     }
 
     void checkAll() {
-        update([](std::vector<Row>& rows) {
+        update([](Rows& rows) {
             for (Row& r : rows) {
                 r.checked = true;
             }
@@ -151,7 +157,7 @@ public:
     }
 
     void invertChecks() {
-        update([](std::vector<Row>& rows) {
+        update([](Rows& rows) {
             for (Row& r : rows) {
                 r.checked = !r.checked;
             }
@@ -227,7 +233,7 @@ private:
     }
 
     mutable std::mutex mutex_;
-    std::vector<Row> rows_;
+    Rows rows_;
     std::function<void()> listener_;
     bool pending_ = false;
     bool reset_ = false;

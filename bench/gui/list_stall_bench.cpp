@@ -135,7 +135,7 @@ int main(int argc, char* argv[]) {
                 timeAction(w, "全选"));
     std::printf("  反选                           %8.1f ms   (goal < 300 ms)\n",
                 timeAction(w, "反选"));
-    store->update([](std::vector<PlateRow>& rows) {
+    store->update([](PlateStore::Rows& rows) {
         for (size_t k = 0; k < rows.size(); ++k) {
             rows[k].checked = k % 2 == 1;
         }
