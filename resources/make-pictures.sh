@@ -22,9 +22,11 @@ font=/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc
 # Button faces: normal, hover, pressed, disabled.
 face() {
   local name=$1 top=$2 bottom=$3 border=$4
-  "$im" -size 188x65 gradient:"$top"-"$bottom" \
+  # A gradient has no alpha channel of its own: without one, DstIn leaves
+  # the cut-off corners black instead of transparent.
+  "$im" -size 188x65 gradient:"$top"-"$bottom" -alpha set \
     \( -size 188x65 xc:none -fill white -draw "roundrectangle 0,0 187,64 10,10" \) \
-    -compose DstIn -composite \
+    -compose DstIn -composite -compose over \
     -fill none -stroke "$border" -strokewidth 2 -draw "roundrectangle 1,1 186,63 10,10" \
     "button-$name.png"
 }

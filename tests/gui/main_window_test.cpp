@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -182,6 +183,44 @@ private slots:
         QVERIFY(!box->isVisible());
         tabs->setCurrentIndex(0);
         QVERIFY(!box->isVisible());
+    }
+
+    void pictureButtonsShowThePageThroughTheirRoundedCorners() {
+        // Hover and pressed faces too, which a window that is not touched never shows.
+        for (const char* face : {"normal", "hover", "pressed", "disabled"}) {
+            const QImage picture(QStringLiteral(":/pictures/button-%1.png").arg(face));
+            QVERIFY(!picture.isNull());
+            QCOMPARE(qAlpha(picture.pixel(0, 0)), 0);
+        }
+        MainWindow w;
+        w.show();
+        auto* tabs = find<QTabWidget>(w, "选择夹2");
+        struct Face {
+            int tab;
+            const char* name;
+        };
+        // The disabled 停止查询 shows the disabled face.
+        const Face faces[] = {{1, "超级按钮_筛选号牌"},
+                              {2, "超级按钮_开始查询"},
+                              {2, "超级按钮_停止查询"},
+                              {2, "超级按钮_导出号牌"}};
+        for (const Face& f : faces) {
+            tabs->setCurrentIndex(f.tab);
+            auto* button = find<QPushButton>(w, f.name);
+            QVERIFY(button != nullptr);
+            // The outermost corner pixel lies outside the rounded picture: it
+            // must be what the page shows there without the button.
+            QWidget* page = button->parentWidget();
+            const QPoint corner = button->pos();
+            const QColor withButton = page->grab().toImage().pixelColor(corner);
+            button->hide();
+            const QColor pageAlone = page->grab().toImage().pixelColor(corner);
+            button->show();
+            QVERIFY2(withButton == pageAlone,
+                     qPrintable(
+                         QStringLiteral("%1: corner %2, page %3")
+                             .arg(QString::fromUtf8(f.name), withButton.name(), pageAlone.name())));
+        }
     }
 
     void dataDirectoryIsMade() {
