@@ -1,21 +1,33 @@
 #include "json/script_json.h"
 
-#include <nlohmann/json.hpp>
+// The reader: evaluates member paths against the value it holds, the way a
+// script engine evaluates `value.path`, and answers with GBK texts.
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <optional>
 
-#include "text/encoding.h"
-#include "text/gbk_text.h"
+#include "json/member_path.h"
+#include "json/number_text.h"
+#include "json/value_text.h"
 #include "text/text_cut.h"
 
 namespace yhz {
 
-using Json = nlohmann::ordered_json;
+using json::appendJsNumber;
+using json::formatG13;
+using json::Json;
+using json::jsText;
+using json::numberFromText;
+using json::numberOf;
+using json::parseGbkJson;
+using json::PathRule;
+using json::PathStep;
+using json::toLocal;
+using json::toUtf8;
+using json::valueDepth;
 
 namespace {
 struct Ref;
@@ -51,342 +63,17 @@ namespace {
 // how far past the end one assignment may reach.
 constexpr std::size_t kMaxHoleFill = std::size_t{1} << 20;
 
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\0'; });
-}
-
-std::string toUtf8(std::string_view gbkText) {
-    return isAscii(gbkText) ? std::string(gbkText) : localToUtf8(gbkText);
-}
-
-std::string toLocal(std::string_view utf8) {
-    return isAscii(utf8) ? std::string(utf8) : utf8ToLocal(utf8);
-}
-
-// Deepest bracket nesting of a JSON text, scanning no further than one past
-// `limit`; strings are skipped.
-int nestingDepth(std::string_view text, int limit) {
-    int depth = 0;
-    int deepest = 0;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                inString = false;
+// The steps of a path with names in UTF-8, as the value's keys are.
+std::optional<std::vector<PathStep>> parsePath(std::string_view path, PathRule rule) {
+    auto steps = json::parseMemberPath(path, rule);
+    if (steps) {
+        for (PathStep& step : *steps) {
+            if (!step.isIndex) {
+                step.name = toUtf8(step.name);
             }
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-            if (deepest > limit) {
-                return deepest;
-            }
-        } else if (c == ']' || c == '}') {
-            --depth;
         }
     }
-    return deepest;
-}
-
-// JSON text (UTF-8) to a value; nullopt when it is not JSON or nests deeper
-// than `maxDepth`.
-std::optional<Json> parseJson(std::string_view utf8, int maxDepth) {
-    if (maxDepth < 0 || nestingDepth(utf8, maxDepth) > maxDepth) {
-        return std::nullopt;
-    }
-    try {
-        Json value = Json::parse(utf8.begin(), utf8.end(), nullptr, false);
-        if (value.is_discarded()) {
-            return std::nullopt;
-        }
-        return value;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-int valueDepth(const Json& v) {
-    // Only called on values built here, which are bounded by kMaxDepth.
-    if (!v.is_structured()) {
-        return 0;
-    }
-    int deepest = 0;
-    for (const auto& child : v) {
-        deepest = std::max(deepest, valueDepth(child));
-    }
-    return deepest + 1;
-}
-
-// --- number texts --------------------------------------------------------------
-
-double numberOf(const Json& v) {
-    if (v.is_number_integer()) {
-        return v.is_number_unsigned() ? static_cast<double>(v.get<std::uint64_t>())
-                                      : static_cast<double>(v.get<std::int64_t>());
-    }
-    return v.get<double>();
-}
-
-std::string formatG13(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 13);
-    return std::string(buf, r.ptr);
-}
-
-// How a script engine writes a number into JSON text.
-void appendJsNumber(std::string& out, double v) {
-    if (!std::isfinite(v)) {
-        out += "null";
-        return;
-    }
-    if (v == 0) {
-        out += '0';
-        return;
-    }
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    std::string_view sci(buf, static_cast<size_t>(r.ptr - buf));
-    if (sci.front() == '-') {
-        out += '-';
-        sci.remove_prefix(1);
-    }
-    const size_t e = sci.find('e');
-    std::string digits;
-    for (const char c : sci.substr(0, e)) {
-        if (c != '.') {
-            digits += c;
-        }
-    }
-    int exponent = 0;
-    std::string_view expText = sci.substr(e + 1);
-    if (!expText.empty() && expText.front() == '+') {
-        expText.remove_prefix(1);
-    }
-    std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-    const int k = static_cast<int>(digits.size());
-    const int n = exponent + 1;
-    if (k <= n && n <= 21) {
-        out += digits;
-        out.append(static_cast<size_t>(n - k), '0');
-    } else if (0 < n && n <= 21) {
-        out.append(digits, 0, static_cast<size_t>(n));
-        out += '.';
-        out.append(digits, static_cast<size_t>(n));
-    } else if (-6 < n && n <= 0) {
-        out += "0.";
-        out.append(static_cast<size_t>(-n), '0');
-        out += digits;
-    } else {
-        out += digits[0];
-        if (k > 1) {
-            out += '.';
-            out.append(digits, 1);
-        }
-        out += n - 1 >= 0 ? "e+" : "e-";
-        out += std::to_string(std::abs(n - 1));
-    }
-}
-
-// --- JSON text as a script engine writes it ----------------------------------------
-
-bool escapedCodePoint(char32_t cp) {
-    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0xAD || (cp >= 0x600 && cp <= 0x604) ||
-           cp == 0x70F || cp == 0x17B4 || cp == 0x17B5 || (cp >= 0x200C && cp <= 0x200F) ||
-           (cp >= 0x2028 && cp <= 0x202F) || (cp >= 0x2060 && cp <= 0x206F) || cp == 0xFEFF ||
-           (cp >= 0xFFF0 && cp <= 0xFFFF);
-}
-
-void appendJsString(std::string& out, const std::string& s) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        size_t len = 1;
-        char32_t cp = b;
-        if (b >= 0xF0 && i + 3 < s.size()) {
-            len = 4;
-            cp = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                 ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) |
-                 (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
-        } else if (b >= 0xE0 && i + 2 < s.size()) {
-            len = 3;
-            cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
-                 (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
-        } else if (b >= 0xC0 && i + 1 < s.size()) {
-            len = 2;
-            cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-        }
-        switch (cp) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                if (escapedCodePoint(cp)) {
-                    out += "\\u";
-                    for (int shift = 12; shift >= 0; shift -= 4) {
-                        out += kHex[(cp >> shift) & 0xFu];
-                    }
-                } else {
-                    out.append(s, i, len);
-                }
-        }
-        i += len;
-    }
-    out += '"';
-}
-
-void appendJs(std::string& out, const Json& v) {
-    switch (v.type()) {
-        case Json::value_t::object: {
-            out += '{';
-            bool first = true;
-            for (const auto& [key, member] : v.items()) {
-                if (!first) {
-                    out += ',';
-                }
-                first = false;
-                appendJsString(out, key);
-                out += ':';
-                appendJs(out, member);
-            }
-            out += '}';
-            break;
-        }
-        case Json::value_t::array: {
-            out += '[';
-            bool first = true;
-            for (const auto& element : v) {
-                if (!first) {
-                    out += ',';
-                }
-                first = false;
-                appendJs(out, element);
-            }
-            out += ']';
-            break;
-        }
-        case Json::value_t::string:
-            appendJsString(out, v.get_ref<const std::string&>());
-            break;
-        case Json::value_t::boolean:
-            out += v.get<bool>() ? "true" : "false";
-            break;
-        case Json::value_t::number_integer:
-        case Json::value_t::number_unsigned:
-        case Json::value_t::number_float:
-            appendJsNumber(out, numberOf(v));
-            break;
-        default:
-            out += "null";
-            break;
-    }
-}
-
-std::string jsText(const Json& v) {
-    std::string out;
-    appendJs(out, v);
-    return out;
-}
-
-// --- member paths --------------------------------------------------------------
-
-struct Step {
-    bool isIndex = false;
-    std::string name;  // UTF-8
-    std::uint64_t index = 0;
-    bool indexTooBig = false;
-};
-
-enum class PathRule {
-    Member,  // R "." path
-    Bracket  // a path that begins with "[" follows R directly
-};
-
-bool isIdentifierByte(unsigned char b, bool first) {
-    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || b == '_' || b == '$' || b >= 0x80 ||
-           (!first && b >= '0' && b <= '9');
-}
-
-// The steps of a path; nullopt when the expression it makes is not valid.
-std::optional<std::vector<Step>> parsePath(std::string_view path, PathRule rule) {
-    std::vector<Step> steps;
-    if (path.empty()) {
-        return steps;
-    }
-    size_t i = 0;
-    bool expectName = path.front() != '[' || rule == PathRule::Member;
-    while (true) {
-        if (expectName) {
-            const size_t start = i;
-            while (i < path.size() &&
-                   isIdentifierByte(static_cast<unsigned char>(path[i]), i == start)) {
-                // A two-byte character is taken whole.
-                i += static_cast<unsigned char>(path[i]) >= 0x80 ? size_t{2} : size_t{1};
-            }
-            if (i == start || i > path.size()) {
-                return std::nullopt;
-            }
-            Step step;
-            step.name = toUtf8(path.substr(start, i - start));
-            steps.push_back(std::move(step));
-        } else {
-            // path[i] == '['
-            ++i;
-            const size_t start = i;
-            Step step;
-            step.isIndex = true;
-            while (i < path.size() && path[i] >= '0' && path[i] <= '9') {
-                const auto digit = static_cast<std::uint64_t>(path[i] - '0');
-                if (step.index > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) {
-                    step.indexTooBig = true;
-                } else {
-                    step.index = step.index * 10 + digit;
-                }
-                ++i;
-            }
-            if (i == start || i >= path.size() || path[i] != ']') {
-                return std::nullopt;
-            }
-            ++i;
-            steps.push_back(std::move(step));
-        }
-        if (i == path.size()) {
-            return steps;
-        }
-        if (path[i] == '.') {
-            ++i;
-            expectName = true;
-        } else if (path[i] == '[') {
-            expectName = false;
-        } else {
-            return std::nullopt;
-        }
-    }
+    return steps;
 }
 
 // What an expression evaluates to.
@@ -415,7 +102,7 @@ size_t utf16Length(const std::string& s) {
     return n;
 }
 
-Ref stepInto(const Ref& from, const Step& step) {
+Ref stepInto(const Ref& from, const PathStep& step) {
     if (from.kind == Ref::Error || from.nullish()) {
         return Ref::error();
     }
@@ -490,19 +177,13 @@ std::string refText(const Ref& r) {
     return {};
 }
 
-}  // namespace
-
-// --- evaluation against a value ---------------------------------------------------
-
-namespace {
-
 Ref evaluate(bool defined, const Json& root, std::string_view path, PathRule rule) {
     const auto steps = parsePath(path, rule);
     if (!steps) {
         return Ref::error();
     }
     Ref r = defined ? Ref{Ref::Node, &root, 0} : Ref{};
-    for (const Step& step : *steps) {
+    for (const PathStep& step : *steps) {
         r = stepInto(r, step);
         if (r.kind == Ref::Error) {
             break;
@@ -516,7 +197,7 @@ Ref elementOf(const Ref& r, long index) {
         return Ref::error();
     }
     if (index >= 0) {
-        Step step;
+        PathStep step;
         step.isIndex = true;
         step.index = static_cast<std::uint64_t>(index);
         return stepInto(r, step);
@@ -532,7 +213,7 @@ Ref elementOf(const Ref& r, long index) {
 
 // Stores `value` (nullopt: removes the member) at an array index or object
 // key of `parent`; nullptr when nothing could be stored.
-Json* storeInto(Json& parent, const Step& step, std::optional<Json> value) {
+Json* storeInto(Json& parent, const PathStep& step, std::optional<Json> value) {
     if (parent.is_object()) {
         if (step.isIndex && step.indexTooBig) {
             return nullptr;
@@ -560,25 +241,6 @@ Json* storeInto(Json& parent, const Step& step, std::optional<Json> value) {
     // A property of a string, number or boolean, or a named property of an
     // array: accepted and forgotten, as by a script engine.
     return nullptr;
-}
-
-std::optional<Json> parseGbkJson(std::string_view gbkText, int maxDepth) {
-    return parseJson(toUtf8(gbkText), maxDepth);
-}
-
-double numberFromText(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    if (text.empty()) {
-        return 0;
-    }
-    double v = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() ? v : 0;
 }
 
 long leadingInteger(std::string_view text) {
@@ -844,7 +506,7 @@ void ScriptJson::setElement(long index, std::string_view value, bool raw) {
         if (root.is_object()) {
             root[std::to_string(index)] = std::move(*v);
         } else if (root.is_array() && index >= 0) {
-            Step step;
+            PathStep step;
             step.isIndex = true;
             step.index = static_cast<std::uint64_t>(index);
             storeInto(root, step, std::move(v));
