@@ -197,7 +197,8 @@ private slots:
         segmentButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(logHas(w, "号段获取完毕！请手动跳转筛选页面!"), kTimeout);
         QTRY_VERIFY(segmentButton->isEnabled());
-        const auto rows = w.lists().segments->read([](const auto& r) { return r; });
+        const auto rows = w.lists().segments->read(
+            [](const auto& r) { return std::vector<SegmentRow>(r.begin(), r.end()); });
         QCOMPARE(rows.size(), releases.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             QCOMPARE(rows[i].segment, gbk(releases[i].start + " ~" + releases[i].end));
