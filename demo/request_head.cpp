@@ -41,6 +41,8 @@ bool fieldValueChar(char c) {
     return byte == '\t' || (byte >= 0x20 && byte != 0x7f);
 }
 
+}  // namespace
+
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
@@ -60,8 +62,6 @@ std::optional<std::uint64_t> decimal(std::string_view text) {
     }
     return value;
 }
-
-}  // namespace
 
 HeadExtent HeadScanner::scan(std::string_view bytes) {
     while (true) {

@@ -14,6 +14,11 @@
 
 namespace yhz::web {
 
+// Spaces and tabs gone from both ends, as header values are read.
+std::string_view trimmed(std::string_view text);
+// Plain decimal digits only, at most 18 of them; nullopt for anything else.
+std::optional<std::uint64_t> decimal(std::string_view text);
+
 struct HeadLimits {
     std::size_t maxBytes = 16 * 1024;  // request line, header lines and the empty line
     std::size_t maxLines = 100;        // header lines
