@@ -103,12 +103,13 @@ QImage drawPlate(const QString& plate) {
 }
 
 PlatePreview::PlatePreview(QAbstractItemView* list, QWidget* area)
-    : QObject(list), list_(list), area_(area), label_(new QLabel(area)) {
+    : QObject(list), list_(list), viewport_(list->viewport()), area_(area),
+      label_(new QLabel(area)) {
     label_->setObjectName(fromName(control::kPlatePreview));
     label_->setAttribute(Qt::WA_TransparentForMouseEvents);
     label_->hide();
-    list_->viewport()->setMouseTracking(true);
-    list_->viewport()->installEventFilter(this);
+    viewport_->setMouseTracking(true);
+    viewport_->installEventFilter(this);
     if (auto* selection = list_->selectionModel()) {
         connect(selection, &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex& current) {
@@ -118,7 +119,7 @@ PlatePreview::PlatePreview(QAbstractItemView* list, QWidget* area)
 }
 
 bool PlatePreview::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport()) {
+    if (watched == viewport_ && label_) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
             showFor(list_->indexAt(at), at);
@@ -130,6 +131,9 @@ bool PlatePreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
+    if (!label_ || !viewport_) {
+        return;
+    }
     // Any cell of a row stands for the row's plate.
     const QImage picture =
         index.isValid()
@@ -142,7 +146,7 @@ void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
     label_->setPixmap(QPixmap::fromImage(picture));
     label_->resize(picture.size());
     // Below and right of the pointer, kept inside the area.
-    QPoint at = list_->viewport()->mapTo(area_, inList) + QPoint(16, 16);
+    QPoint at = viewport_->mapTo(area_, inList) + QPoint(16, 16);
     at.setX(std::clamp(at.x(), 0, std::max(0, area_->width() - label_->width())));
     if (at.y() + label_->height() > area_->height()) {
         at.setY(at.y() - label_->height() - 32);

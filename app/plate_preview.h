@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 
 class QAbstractItemView;
 class QLabel;
@@ -32,8 +33,11 @@ private:
     void showFor(const QModelIndex& index, QPoint inList);
 
     QAbstractItemView* list_;
+    // Kept apart from the list: while the list is being destroyed its
+    // viewport still sends hide events, and the list is no item view any more.
+    QPointer<QWidget> viewport_;
     QWidget* area_;
-    QLabel* label_;
+    QPointer<QLabel> label_;
 };
 
 }  // namespace yhz
