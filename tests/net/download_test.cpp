@@ -32,10 +32,7 @@ std::string randomBytes(size_t n) {
     return bytes;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using yhz::testing::readFile;
 
 class Download : public ::testing::Test {
 protected:

@@ -14,10 +14,7 @@ namespace {
 
 using testing::TempDir;
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using yhz::testing::readFile;
 
 void writeAll(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -56,12 +53,12 @@ TEST(ExpiredDayFile, writtenWholeReadBackLineByLine) {
 
     const std::vector<std::string> plates = {gbk("苏J12345"), "", gbk("苏JF71498")};
     ASSERT_TRUE(writeExpiredDayFile(file, plates));
-    EXPECT_EQ(readAll(file), gbk("苏J12345") + "\r\n\r\n" + gbk("苏JF71498") + "\r\n");
+    EXPECT_EQ(readFile(file), gbk("苏J12345") + "\r\n\r\n" + gbk("苏JF71498") + "\r\n");
     EXPECT_EQ(readExpiredDayFile(file), plates);
 
     // Replaced whole; nothing else is left in the folder.
     ASSERT_TRUE(writeExpiredDayFile(file, {"A"}));
-    EXPECT_EQ(readAll(file), "A\r\n");
+    EXPECT_EQ(readFile(file), "A\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
     // A lone LF is not a line end; a zero byte ends the text.
@@ -81,7 +78,7 @@ TEST(ExpiredDayFile, onlyRegularFilesOfABoundedSizeAreRead) {
     EXPECT_EQ(readExpiredDayFile(link), std::nullopt);
     // Writing replaces the link, not what it points to.
     ASSERT_TRUE(writeExpiredDayFile(link, {"Y"}));
-    EXPECT_EQ(readAll(target), "X\r\n");
+    EXPECT_EQ(readFile(target), "X\r\n");
     EXPECT_EQ(readExpiredDayFile(link), std::vector<std::string>{"Y"});
 
     EXPECT_EQ(readExpiredDayFile(dir.path()), std::nullopt);

@@ -4,7 +4,21 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <fstream>
+
 namespace yhz::testing {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        return {};
+    }
+    std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
+}
 
 bool sendRaw(int port, const std::string& bytes) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -32,6 +32,10 @@ private:
     std::filesystem::path path_;
 };
 
+// The whole content of a file, "" when it cannot be read. Read by its size,
+// not through stream iterators, which GCC's -O2 flow analysis warns about.
+std::string readFile(const std::filesystem::path& path);
+
 // Opens a TCP connection to the loopback port, writes `bytes` and closes it.
 bool sendRaw(int port, const std::string& bytes);
 

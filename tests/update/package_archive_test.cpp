@@ -16,10 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ZipEntry;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using yhz::testing::readFile;
 
 bool executable(const fs::path& path) {
     struct stat st {};

@@ -27,10 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ZipEntry;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using yhz::testing::readFile;
 
 void writeFile(const fs::path& path, const std::string& content, fs::perms perms) {
     std::ofstream(path, std::ios::binary) << content;
