@@ -23,6 +23,7 @@
 #include "app/qt_window_access.h"
 #include "app/query_progress_bar.h"
 #include "app/retrieval_actions.h"
+#include "app/retrieval_progress_label.h"
 #include "app/skin.h"
 #include "base/control_names.h"
 #include "base/profile.h"
@@ -116,9 +117,12 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     log_ = std::make_unique<OperationLog>(*access_);
     new ListActions(this, *access_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
                     defaultSuffix());
+    RetrievalPlace retrieval{*access_,        *log_,          *tasks_,        *startupValues_,
+                             lists_.segments, lists_.expired, dataDirectory()};
+    retrieval.segmentProgress = segmentProgress_;
+    retrieval.expiredProgress = expiredProgress_;
     new RetrievalActions(this, findChild<BrowserView*>(fromName(control::kBrowser)),
-                         {*access_, *log_, *tasks_, *startupValues_, lists_.segments,
-                          lists_.expired, dataDirectory()});
+                         std::move(retrieval));
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
     buildQueryRun(std::string(profile::kServiceAddress));
@@ -228,6 +232,11 @@ void MainWindow::buildSegmentPage(QWidget* page) {
     place(new QPushButton(QStringLiteral("采集逾期"), page), "按钮2", 288, 40 - top, 88, 32);
     place(new QPushButton(QStringLiteral("采集号段"), page), "按钮3", 376, 40 - top, 88, 32);
     place(new BrowserView(page), "互联网浏览器1", 3, 74 - top, 464, 480);
+    // Over the page's top right corner, right under 按钮2 and 按钮3; the
+    // page keeps its place and the label shows only around a run.
+    auto* progress = place(new RetrievalProgressLabel(page, segmentProgress_, expiredProgress_),
+                           control::kRetrievalProgress.data(), 200, 76 - top, 264, 22);
+    progress->setFont(defaultFont(12, false));
 }
 
 void MainWindow::buildFilterPage(QWidget* page) {

@@ -16,6 +16,7 @@
 #include "base/working_set_trimmer.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
+#include "retrieval/retrieval_progress.h"
 #include "service/service_info.h"
 
 class QTabWidget;
@@ -97,6 +98,11 @@ private:
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
     WorkingSetTrimmer trimmer_{trimWorkingSet};
     std::unique_ptr<QueryRun> query_;
+    // Pages and rows of the two retrievals, shared by their runs and the label.
+    std::shared_ptr<RetrievalProgressMeter> segmentProgress_ =
+        std::make_shared<RetrievalProgressMeter>();
+    std::shared_ptr<RetrievalProgressMeter> expiredProgress_ =
+        std::make_shared<RetrievalProgressMeter>();
     bool queryConnected_ = false;
     std::mutex startupMutex_;
     std::condition_variable startupEnded_;

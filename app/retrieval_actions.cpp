@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/qt_text.h"
+#include "app/retrieval_progress_label.h"
 #include "base/control_names.h"
 #include "browser/browser_page_reader.h"
 #include "browser/browser_view.h"
@@ -21,6 +22,7 @@ RetrievalActions::RetrievalActions(QWidget* window, BrowserView* browser, Retrie
     onClick(control::kOpenRegionButton, &RetrievalActions::openRegion);
     onClick(control::kSegmentButton, &RetrievalActions::fetchSegments);
     onClick(control::kExpiredButton, &RetrievalActions::fetchExpired);
+    progress_ = window->findChild<RetrievalProgressLabel*>(fromName(control::kRetrievalProgress));
 }
 
 void RetrievalActions::openRegion() {
@@ -31,12 +33,22 @@ void RetrievalActions::openRegion() {
 
 void RetrievalActions::fetchSegments() {
     BrowserPageReader page(browser_);
-    pressSegmentButton(place_, page);
+    if (pressSegmentButton(place_, page)) {
+        followProgress();
+    }
 }
 
 void RetrievalActions::fetchExpired() {
     BrowserPageReader page(browser_);
-    pressExpiredButton(place_, page);
+    if (pressExpiredButton(place_, page)) {
+        followProgress();
+    }
+}
+
+void RetrievalActions::followProgress() {
+    if (progress_ != nullptr) {
+        progress_->follow();
+    }
 }
 
 }  // namespace yhz

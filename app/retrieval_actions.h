@@ -12,6 +12,7 @@ class QWidget;
 namespace yhz {
 
 class BrowserView;
+class RetrievalProgressLabel;
 
 class RetrievalActions final : public QObject {
     Q_OBJECT
@@ -22,8 +23,10 @@ private:
     void openRegion();
     void fetchSegments();
     void fetchExpired();
+    void followProgress();
 
     BrowserView* browser_;
+    RetrievalProgressLabel* progress_ = nullptr;
     RetrievalPlace place_;
 };
 

@@ -63,16 +63,21 @@ bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
         return false;
     }
     place.window.setEnabled(control::kSegmentButton, false);
+    // Counted from the press, so that the window never shows the last run's end.
+    place.segmentProgress->begin();
     const bool started = place.tasks.start(
         "segment retrieval",
         [&window = place.window, &log = place.log, segments = place.segments,
+         progress = place.segmentProgress,
          limits = place.limits](std::stop_token stop, const TaskTexts& texts) {
             const HttpClient client(limits);
-            runSegmentRetrieval({window, log, client, texts[0], texts[1], texts[2], stop},
-                                *segments);
+            runSegmentRetrieval(
+                {window, log, client, texts[0], texts[1], texts[2], stop, progress.get()},
+                *segments);
         },
         {site + std::string(kSegmentPath), browserCookies(site), segmentForm(*choices)});
     if (!started) {
+        place.segmentProgress->end(true);
         place.window.setEnabled(control::kSegmentButton, true);
     }
     return started;
@@ -106,18 +111,21 @@ bool pressExpiredButton(RetrievalPlace& place, PageReader& page) {
         return false;
     }
     place.window.setEnabled(control::kExpiredButton, false);
+    place.expiredProgress->begin();
     const bool started = place.tasks.start(
         "expired retrieval",
         [&window = place.window, &log = place.log, expired = place.expired,
-         folder = place.dataDirectory,
+         folder = place.dataDirectory, progress = place.expiredProgress,
          limits = place.limits](std::stop_token stop, const TaskTexts& texts) {
             const HttpClient client(limits);
-            runExpiredRetrieval({window, log, client, texts[0], texts[1], texts[2], stop}, *expired,
-                                {folder, texts[3], texts[4]});
+            runExpiredRetrieval(
+                {window, log, client, texts[0], texts[1], texts[2], stop, progress.get()}, *expired,
+                {folder, texts[3], texts[4]});
         },
         {site + std::string(kExpiredPath), browserCookies(site),
          expiredForm(choices->glbm, choices->hpzl), choices->glbm, choices->hpzl});
     if (!started) {
+        place.expiredProgress->end(true);
         place.window.setEnabled(control::kExpiredButton, true);
     }
     return started;

@@ -12,6 +12,7 @@
 #include "net/http_client.h"
 #include "plates/expired_plates.h"
 #include "plates/segment_store.h"
+#include "retrieval/retrieval_progress.h"
 
 namespace yhz {
 
@@ -30,6 +31,11 @@ struct RetrievalPlace {
     std::shared_ptr<ExpiredPlateSet> expired;
     std::filesystem::path dataDirectory;
     HttpLimits limits{};
+    // What each run has taken so far, for the window beside its button.
+    std::shared_ptr<RetrievalProgressMeter> segmentProgress =
+        std::make_shared<RetrievalProgressMeter>();
+    std::shared_ptr<RetrievalProgressMeter> expiredProgress =
+        std::make_shared<RetrievalProgressMeter>();
 };
 
 // The site base address of the region chosen in 组合框1; "" while none is

@@ -19,9 +19,36 @@ std::string element(long k, const char* member) {
     return "content[" + std::to_string(k) + "]." + member;
 }
 
+// Begins the run's count and ends it on every way out of the run.
+class ProgressScope {
+public:
+    explicit ProgressScope(const SiteRun& run) : run_(run) {
+        if (run_.progress != nullptr) {
+            run_.progress->begin();
+        }
+    }
+    ~ProgressScope() {
+        if (run_.progress != nullptr) {
+            run_.progress->end(run_.stop.stop_requested());
+        }
+    }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+    void pageTaken(long long rows, long long announced) const {
+        if (run_.progress != nullptr) {
+            run_.progress->pageTaken(rows, announced);
+        }
+    }
+
+private:
+    const SiteRun& run_;
+};
+
 }  // namespace
 
 void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
+    const ProgressScope progress(run);
     segments.clear();
     SitePager pager(run.client, run.address, run.cookies, run.form, run.stop);
     bool reported = false;
@@ -46,6 +73,7 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
                 {list.getText(element(k, "subhd")), list.getText(element(k, "tfrq")), false});
         }
         segments.appendAll(std::move(rows), [](SegmentRow&, int) {});
+        progress.pageTaken(count, total);
     }
     if (run.stop.stop_requested()) {
         return;
@@ -55,6 +83,7 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
 }
 
 void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const DayFileName& dayFile) {
+    const ProgressScope progress(run);
     run.log.appendLog(gbk("正获取逾期数据...."));
     SitePager pager(run.client, run.address, run.cookies, run.form, run.stop);
     long long storedTotal = 0;
@@ -78,6 +107,7 @@ void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const Day
         collected.insert(collected.end(), plates.begin(), plates.end());
         // Query workers see each page as soon as it has arrived.
         expired.appendAll(std::move(plates));
+        progress.pageTaken(count, storedTotal);
     }
     if (run.stop.stop_requested()) {
         return;

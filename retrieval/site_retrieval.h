@@ -11,6 +11,7 @@
 #include "net/http_client.h"
 #include "plates/expired_plates.h"
 #include "plates/segment_store.h"
+#include "retrieval/retrieval_progress.h"
 
 namespace yhz {
 
@@ -25,6 +26,8 @@ struct SiteRun {
     CookieJar cookies;    // the browser's cookies for the site when the run began
     std::string form;     // the endpoint's form text, without the page
     std::stop_token stop{};
+    // Where the run counts its pages and rows for the window; none needed.
+    RetrievalProgressMeter* progress = nullptr;
 };
 
 // Empties the segment list, then appends one row (subhd, tfrq) per entry of

@@ -7,13 +7,13 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <memory>
 
@@ -60,10 +60,7 @@ const char* kHostilePage = R"(<!DOCTYPE html><html><body>
 <input id="startTime" value="2024-01-01"><input id="endTime" value="2024-02-01">
 </body></html>)";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using yhz::testing::readFile;
 
 }  // namespace
 
@@ -212,6 +209,16 @@ private slots:
         QVERIFY(total < log.find(gbk("号段获取完毕！")));
         QCOMPARE(log.find(gbk("当前共检索到"), total + 1), std::string::npos);
 
+        // Under the buttons: the pages and rows the run took, as the list holds them.
+        auto* progress = find<QLabel>(w, "标签_采集进度");
+        QVERIFY(progress->isVisible());
+        const long long pages =
+            (static_cast<long long>(releases.size()) + sim::kSegmentPageSize - 1) /
+            sim::kSegmentPageSize;
+        QTRY_COMPARE(progress->text(),
+                     QStringLiteral("号段：完毕，共 %1 页 %2 条").arg(pages).arg(releases.size()));
+        QVERIFY(progress->geometry().top() >= segmentButton->geometry().bottom());
+
         // Expired plates: from the site, then from the day file.
         const std::filesystem::path dayFile =
             *expiredDayFilePath(dataDirectory(), todayText(), office.glbm, "02");
@@ -231,6 +238,14 @@ private slots:
         QCOMPARE(w.lists().expired->entries(), expected);
         QCOMPARE(readFile(dayFile), fileText);
         QVERIFY(logHas(w, "正获取逾期数据...."));
+        QTRY_VERIFY(progress->text().startsWith(
+            QStringLiteral("逾期：完毕，共 %1 页 %2 条")
+                .arg((expected.size() + sim::kExpiredPageSize - 1) / sim::kExpiredPageSize)
+                .arg(expected.size())));
+        const QByteArray shot = qgetenv("YHZ_RETRIEVAL_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            QVERIFY(w.grab().save(QString::fromLocal8Bit(shot)));
+        }
         QVERIFY(
             logHas(w, ("当前共检索到" + std::to_string(expected.size()) + "个数据,请等待获取完毕！")
                           .c_str()));

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -34,10 +33,7 @@ using testing::TempDir;
 
 constexpr std::chrono::seconds kWait{30};
 
-std::string readAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using yhz::testing::readFile;
 
 // One page of both endpoints' shapes: two entries, numbered by page.
 std::string pageJson(int page, long total, bool withContent = true) {
@@ -160,8 +156,8 @@ protected:
     }
     SiteRun run(std::string address, CookieJar cookies, std::string form,
                 std::stop_token stop = {}) {
-        return {window_,         log_, client_, std::move(address), std::move(cookies),
-                std::move(form), stop};
+        return {window_,         log_, client_,   std::move(address), std::move(cookies),
+                std::move(form), stop, &progress_};
     }
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
@@ -177,6 +173,7 @@ protected:
     test::RecordingWindow window_;
     OperationLog log_{window_};
     HttpClient client_;
+    RetrievalProgressMeter progress_;
 
     static TempDir* caDir_;
     static sim::SiteSim* sim_;
@@ -202,6 +199,12 @@ TEST_F(SiteRetrieval, aFailingPageEndsTheRunWithTheRowsSoFar) {
         EXPECT_EQ(segments.cellText(1, 1), "2024-01-02");
         EXPECT_EQ(requestsOf(mode) - before, pages + 1);
         EXPECT_EQ(logLines().back(), "号段获取完毕！请手动跳转筛选页面!");
+        // The window's count is the list's: pages that brought rows, and those rows.
+        const RetrievalProgress p = progress_.snapshot();
+        EXPECT_EQ(p.state, RetrievalProgress::State::Ended);
+        EXPECT_EQ(p.pages, pages);
+        EXPECT_EQ(p.rows, segments.rowCount());
+        EXPECT_EQ(p.announced, 6);
     }
     // A total of 0 is not reported.
     SegmentStore segments;
@@ -222,7 +225,10 @@ TEST_F(SiteRetrieval, aSiteThatNeverEndsIsStoppedWithTheProgram) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_GE(segments.rowCount(), 20);
+    EXPECT_EQ(progress_.snapshot().state, RetrievalProgress::State::Running);
     EXPECT_TRUE(tasks.shutdown(std::chrono::seconds(5)).clean());
+    EXPECT_EQ(progress_.snapshot().state, RetrievalProgress::State::Stopped);
+    EXPECT_EQ(progress_.snapshot().rows, segments.rowCount());
     EXPECT_EQ(logLines().size(), 1u) << "only the total, no closing line";
 }
 
@@ -243,7 +249,7 @@ TEST_F(SiteRetrieval, expiredRunsThatFailWriteWhatTheyHave) {
     expired.clear();
     runExpiredRetrieval(run(failing("500"), "", ""), expired, {data.path(), "1", "52"});
     EXPECT_EQ(expired.entries(), (std::vector<std::string>{gbk("苏J11000"), gbk("苏J12000")}));
-    EXPECT_EQ(readAll(*expiredDayFilePath(data.path(), todayText(), "1", "52")),
+    EXPECT_EQ(readFile(*expiredDayFilePath(data.path(), todayText(), "1", "52")),
               gbk("苏J11000\r\n苏J12000\r\n"));
 
     // Values that could not name a file: the plates arrive, no file is written.
@@ -365,6 +371,8 @@ TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
                              *demo::parseDay("2024-03-31"))
                   .size());
     EXPECT_GT(segments_->rowCount(), 0);
+    EXPECT_EQ(p.segmentProgress->snapshot().rows, segments_->rowCount());
+    EXPECT_EQ(p.segmentProgress->snapshot().state, RetrievalProgress::State::Ended);
     const auto calls = window_.calls();
     EXPECT_EQ(calls.front(), "disable 按钮3");
     EXPECT_EQ(calls.back(), "enable 按钮3");
@@ -374,6 +382,8 @@ TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
     ASSERT_TRUE(pressExpiredButton(p, page));
     waitForTasks();
     const std::vector<std::string> plates = expired_->entries();
+    EXPECT_EQ(p.expiredProgress->snapshot().rows, static_cast<long long>(plates.size()));
+    EXPECT_EQ(p.expiredProgress->snapshot().announced, static_cast<long long>(plates.size()));
     EXPECT_EQ(plates.size(), demo::expiredPlates(region, office, demo::PlateType::Small).size());
     const size_t logged = logLines().size();
     EXPECT_FALSE(pressExpiredButton(p, page));

@@ -1,0 +1,32 @@
+#pragma once
+// The pages and rows of the segment and expired-plate retrievals so far,
+// shown under their buttons while a run goes on and for a while after it.
+// It polls the runs' own counts, so it tells what the lists hold.
+
+#include <QLabel>
+#include <memory>
+
+#include "retrieval/retrieval_progress.h"
+
+class QTimer;
+
+namespace yhz {
+
+class RetrievalProgressLabel : public QLabel {
+public:
+    RetrievalProgressLabel(QWidget* parent, std::shared_ptr<const RetrievalProgressMeter> segments,
+                           std::shared_ptr<const RetrievalProgressMeter> expired);
+
+    // From the buttons: a run has just been started.
+    void follow();
+
+private:
+    void refresh();
+
+    std::shared_ptr<const RetrievalProgressMeter> segments_;
+    std::shared_ptr<const RetrievalProgressMeter> expired_;
+    QTimer* poll_;
+    QTimer* linger_;
+};
+
+}  // namespace yhz
