@@ -103,7 +103,10 @@ QImage drawPlate(const QString& plate) {
 }
 
 PlatePreview::PlatePreview(QAbstractItemView* list, QWidget* area)
-    : QObject(list), list_(list), viewport_(list->viewport()), area_(area),
+    : QObject(list),
+      list_(list),
+      viewport_(list->viewport()),
+      area_(area),
       label_(new QLabel(area)) {
     label_->setObjectName(fromName(control::kPlatePreview));
     label_->setAttribute(Qt::WA_TransparentForMouseEvents);
