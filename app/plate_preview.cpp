@@ -134,7 +134,9 @@ bool PlatePreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
-    if (!label_ || !viewport_) {
+    QLabel* const label = label_.data();
+    QWidget* const viewport = viewport_.data();
+    if (label == nullptr || viewport == nullptr) {
         return;
     }
     // Any cell of a row stands for the row's plate.
@@ -143,21 +145,21 @@ void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
             ? drawPlate(index.siblingAtColumn(PlateRow::kPlate).data(Qt::DisplayRole).toString())
             : QImage();
     if (picture.isNull()) {
-        label_->hide();
+        label->hide();
         return;
     }
-    label_->setPixmap(QPixmap::fromImage(picture));
-    label_->resize(picture.size());
+    label->setPixmap(QPixmap::fromImage(picture));
+    label->resize(picture.size());
     // Below and right of the pointer, kept inside the area.
-    QPoint at = viewport_->mapTo(area_, inList) + QPoint(16, 16);
-    at.setX(std::clamp(at.x(), 0, std::max(0, area_->width() - label_->width())));
-    if (at.y() + label_->height() > area_->height()) {
-        at.setY(at.y() - label_->height() - 32);
+    QPoint at = viewport->mapTo(area_, inList) + QPoint(16, 16);
+    at.setX(std::clamp(at.x(), 0, std::max(0, area_->width() - label->width())));
+    if (at.y() + label->height() > area_->height()) {
+        at.setY(at.y() - label->height() - 32);
     }
     at.setY(std::max(at.y(), 0));
-    label_->move(at);
-    label_->raise();
-    label_->show();
+    label->move(at);
+    label->raise();
+    label->show();
 }
 
 }  // namespace yhz
