@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -218,6 +219,17 @@ private slots:
         QTRY_COMPARE(progress->text(),
                      QStringLiteral("号段：完毕，共 %1 页 %2 条").arg(pages).arg(releases.size()));
         QVERIFY(progress->geometry().top() >= segmentButton->geometry().bottom());
+        const QByteArray filterShot = qgetenv("YHZ_FILTER_SCREENSHOT");
+        if (!filterShot.isEmpty()) {
+            // The fetched segments on the 号码过滤 page, a few of them ticked.
+            for (int row : {0, 2, 3}) {
+                w.lists().segments->setChecked(row, true);
+            }
+            find<QTabWidget>(w, "选择夹2")->setCurrentIndex(1);
+            QTest::qWait(300);
+            QVERIFY(w.grab().save(QString::fromLocal8Bit(filterShot)));
+            find<QTabWidget>(w, "选择夹2")->setCurrentIndex(0);
+        }
 
         // Expired plates: from the site, then from the day file.
         const std::filesystem::path dayFile =
