@@ -8,17 +8,30 @@
 
 namespace yhz::web {
 
+namespace {
+
+// Every 127.x.y.z is this host: any local process may bind any of them, so
+// counting them apart would hand one program sixteen million buckets.
+std::string ipv4Key(std::string text) {
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127)
+        return "127.0.0.0/8";
+    return text;
+}
+
+}  // namespace
+
 std::string rateKey(std::string_view address) {
     const std::string text(address);
     std::array<unsigned char, 16> bytes{};
     if (text.find(':') == std::string::npos || inet_pton(AF_INET6, text.c_str(), bytes.data()) != 1)
-        return text;
+        return ipv4Key(text);
     static constexpr std::array<unsigned char, 12> kMappedPrefix = {0, 0, 0, 0, 0,    0,
                                                                     0, 0, 0, 0, 0xff, 0xff};
     if (std::equal(kMappedPrefix.begin(), kMappedPrefix.end(), bytes.begin())) {
         char v4[INET_ADDRSTRLEN] = "";
         inet_ntop(AF_INET, bytes.data() + 12, v4, sizeof v4);
-        return v4;
+        return ipv4Key(v4);
     }
     char key[40];
     std::snprintf(key, sizeof key, "%02x%02x:%02x%02x:%02x%02x:%02x%02x::/64", bytes[0], bytes[1],

@@ -1,7 +1,8 @@
 #pragma once
 // A rate per source address: each address has a bucket that holds up to
 // `burst` and fills at `perSecond`; a request takes one. IPv6 addresses
-// count by their /64, which one client usually holds whole. The table of
+// count by their /64, which one client usually holds whole, and the whole of
+// 127.0.0.0/8 is one address: the local host. The table of
 // addresses is bounded too: full buckets carry no state and go first.
 
 #include <chrono>
@@ -47,7 +48,8 @@ private:
     std::unordered_map<std::string, Bucket> buckets_;
 };
 
-// The key an address is counted under: IPv4 as it is, IPv6 by its /64.
+// The key an address is counted under: IPv4 as it is (loopback as one),
+// IPv6 by its /64.
 std::string rateKey(std::string_view address);
 
 }  // namespace yhz::web

@@ -25,11 +25,15 @@ TEST(AddressRate, ABurstThenASteadyRatePerAddress) {
     EXPECT_FALSE(rate.take("10.0.0.1"));
 }
 
-TEST(AddressRate, Ipv6CountsByItsSlash64AndTheTableStaysBounded) {
+TEST(AddressRate, Ipv6ByItsSlash64LoopbackAsOneAndTheTableStaysBounded) {
     EXPECT_EQ(rateKey("2001:db8:1:2:aaaa::1"), rateKey("2001:db8:1:2:bbbb::2"));
     EXPECT_NE(rateKey("2001:db8:1:2::1"), rateKey("2001:db8:1:3::1"));
-    EXPECT_EQ(rateKey("::ffff:127.0.0.1"), "127.0.0.1");
-    EXPECT_EQ(rateKey("127.0.0.1"), "127.0.0.1");
+    // Any local program can bind any loopback address: they all count as one.
+    EXPECT_EQ(rateKey("127.1.2.3"), rateKey("127.0.0.1"));
+    EXPECT_EQ(rateKey("::ffff:127.200.0.9"), rateKey("127.0.0.1"));
+    EXPECT_NE(rateKey("128.0.0.1"), rateKey("127.0.0.1"));
+    EXPECT_EQ(rateKey("::ffff:10.1.2.3"), "10.1.2.3");
+    EXPECT_NE(rateKey("10.1.2.3"), rateKey("10.1.2.4"));
 
     AddressRate::Clock::time_point now{};
     AddressRate rate({1, 1}, 4, [&] { return now; });
