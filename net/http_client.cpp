@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -29,30 +30,35 @@ constexpr long kMaxRedirects = 20;
 
 // --- process-wide state ------------------------------------------------------
 
-// The cookie engine shared by every request that brings no cookie text. Only
-// cookies are shared: connections stay with the handle (and the thread) that
-// opened them.
-class CookieEngine {
+// A libcurl share handle for the kinds of data given, with a lock per kind.
+class CurlShare {
 public:
-    CookieEngine() : share_(curl_share_init()) {
+    explicit CurlShare(std::initializer_list<curl_lock_data> kinds) : share_(curl_share_init()) {
         if (share_ == nullptr) {
             return;
         }
-        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &CookieEngine::lock);
-        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &CookieEngine::unlock);
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &CurlShare::lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &CurlShare::unlock);
         curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        for (const curl_lock_data kind : kinds) {
+            curl_share_setopt(share_, CURLSHOPT_SHARE, kind);
+        }
     }
-    CookieEngine(const CookieEngine&) = delete;
-    CookieEngine& operator=(const CookieEngine&) = delete;
+    ~CurlShare() {
+        if (share_ != nullptr) {
+            curl_share_cleanup(share_);
+        }
+    }
+    CurlShare(const CurlShare&) = delete;
+    CurlShare& operator=(const CurlShare&) = delete;
 
     CURLSH* share() const { return share_; }
 
 private:
     static std::mutex& mutexFor(void* self, curl_lock_data data) {
-        auto* engine = static_cast<CookieEngine*>(self);
+        auto* owner = static_cast<CurlShare*>(self);
         const auto index = static_cast<std::size_t>(data);
-        return engine->mutexes_[index < engine->mutexes_.size() ? index : 0];
+        return owner->mutexes_[index < owner->mutexes_.size() ? index : 0];
     }
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
         mutexFor(self, data).lock();
@@ -61,6 +67,14 @@ private:
 
     CURLSH* share_;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
+};
+
+// The cookie engine shared by every request that brings no cookie text. Only
+// cookies are shared: connections stay with the handle (and the thread) that
+// opened them.
+class CookieEngine : public CurlShare {
+public:
+    CookieEngine() : CurlShare({CURL_LOCK_DATA_COOKIE}) {}
 };
 
 struct Globals {
@@ -441,6 +455,20 @@ void HttpClient::clearCookieEngine() {
     curl_easy_setopt(h.get(), CURLOPT_COOKIELIST, "ALL");
 }
 
+// Connections, TLS sessions and name lookups that the copies of one client
+// keep between calls.
+class ConnectionCache : public CurlShare {
+public:
+    ConnectionCache()
+        : CurlShare({CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS}) {}
+};
+
+HttpClient HttpClient::keepingConnections(HttpLimits limits) {
+    HttpClient client(limits);
+    client.connections_ = std::make_shared<ConnectionCache>();
+    return client;
+}
+
 std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args) const {
     Globals& g = globals();
 
@@ -523,6 +551,9 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
     if (!cookieSupplied && g.cookies.share() != nullptr) {
         curl_easy_setopt(h, CURLOPT_SHARE, g.cookies.share());
         curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    } else if (cookieSupplied && connections_ != nullptr && connections_->share() != nullptr) {
+        // A handle holds one share; calls without cookie text need the engine's.
+        curl_easy_setopt(h, CURLOPT_SHARE, connections_->share());
     }
 
     if (method == kGet) {

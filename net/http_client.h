@@ -1,11 +1,14 @@
 #pragma once
 // Every HTTP(S) exchange of the program: one complete request per call on its
-// own libcurl handle, safe to call from any number of threads at once.
+// own libcurl handle, safe to call from any number of threads at once. A
+// client made by keepingConnections() also keeps its connections open
+// between calls.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -82,6 +85,8 @@ struct DownloadResult {
     bool complete() const { return outcome == DownloadOutcome::Complete; }
 };
 
+class ConnectionCache;
+
 class HttpClient {
 public:
     static constexpr std::string_view kDefaultAgent =
@@ -115,10 +120,17 @@ public:
     // requests that supply no cookie text).
     static void clearCookieEngine();
 
+    // A client whose calls that bring their own cookie text (the pages of
+    // one retrieval) reuse its open connections and TLS sessions: one
+    // handshake per site instead of one per page. Its copies share them; the
+    // connections close with the last copy.
+    static HttpClient keepingConnections(HttpLimits limits = {});
+
     const HttpLimits& limits() const { return limits_; }
 
 private:
     HttpLimits limits_;
+    std::shared_ptr<ConnectionCache> connections_;
 };
 
 // The status code of a reply's header text ("HTTP/1.1 200 OK" -> 200); 0

@@ -70,7 +70,7 @@ bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
         [&window = place.window, &log = place.log, segments = place.segments,
          progress = place.segmentProgress,
          limits = place.limits](std::stop_token stop, const TaskTexts& texts) {
-            const HttpClient client(limits);
+            const HttpClient client = HttpClient::keepingConnections(limits);
             runSegmentRetrieval(
                 {window, log, client, texts[0], texts[1], texts[2], stop, progress.get()},
                 *segments);
@@ -117,7 +117,7 @@ bool pressExpiredButton(RetrievalPlace& place, PageReader& page) {
         [&window = place.window, &log = place.log, expired = place.expired,
          folder = place.dataDirectory, progress = place.expiredProgress,
          limits = place.limits](std::stop_token stop, const TaskTexts& texts) {
-            const HttpClient client(limits);
+            const HttpClient client = HttpClient::keepingConnections(limits);
             runExpiredRetrieval(
                 {window, log, client, texts[0], texts[1], texts[2], stop, progress.get()}, *expired,
                 {folder, texts[3], texts[4]});

@@ -139,7 +139,8 @@ void retrieval(benchmark::State& state) {
     Site& s = site();
     QuietWindow window;
     yhz::OperationLog log(window);
-    const yhz::HttpClient client;
+    // As the program's retrieval does: one client per run, keeping its connection.
+    const yhz::HttpClient client = yhz::HttpClient::keepingConnections();
     yhz::SegmentStore segments;
     s.resetService();
     for (auto _ : state) {

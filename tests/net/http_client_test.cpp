@@ -127,6 +127,10 @@ void addRoutes(httplib::Server& s) {
         res.set_header("Set-Cookie", "tok=2; Path=/");
         res.set_content("page", "text/plain");
     });
+    // Which connection a request came on: its client port.
+    s.Get("/peer", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(std::to_string(req.remote_port), "text/plain");
+    });
     s.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
         res.status = 404;
         res.set_content("missing here", "text/plain");
@@ -311,6 +315,32 @@ TEST_F(WebRequest, suppliedCookieTextIsSentExactlyAndMerged) {
                        {.cookieText = &keep, .receivedCookies = &received, .mergeCookies = false});
     EXPECT_EQ(keep, "k=1");
     EXPECT_EQ(received, "a=1; b=2");
+}
+
+TEST_F(WebRequest, aClientKeepingConnectionsReusesThemAndSharesNoCookie) {
+    const HttpClient keeping = HttpClient::keepingConnections();
+    for (const std::string& peer : {http("/peer"), https("/peer")}) {
+        SCOPED_TRACE(peer);
+        CookieJar cookies = "s=1";
+        const std::string first = keeping.webRequest(peer, {.cookieText = &cookies});
+        ASSERT_FALSE(first.empty());
+        EXPECT_EQ(keeping.webRequest(peer, {.cookieText = &cookies}), first);
+        // Its copies share the connections.
+        const HttpClient copy = keeping;
+        EXPECT_EQ(copy.webRequest(peer, {.cookieText = &cookies}), first);
+        // An ordinary client opens one per call.
+        EXPECT_NE(client_.webRequest(peer, {.cookieText = &cookies}),
+                  client_.webRequest(peer, {.cookieText = &cookies}));
+    }
+    // Cookies a reply set never ride along on the kept connection: each call
+    // sends exactly its own text.
+    CookieJar first = "x=1";
+    keeping.webRequest(https("/set-cookie"), {.cookieText = &first, .mergeCookies = false});
+    CookieJar next = "y=2";
+    const Echo e = parseEcho(keeping.webRequest(https("/echo"), {.cookieText = &next}));
+    EXPECT_EQ(e.value("cookie"), "y=2");
+    // Without cookie text the call takes the shared cookie engine, as ever.
+    EXPECT_EQ(keeping.webRequest(http("/set-cookie")), "set");
 }
 
 TEST_F(WebRequest, withoutCookieTextTheSharedEngineKeepsCookies) {
