@@ -1,6 +1,6 @@
 #pragma once
-// A fresh folder under the system's temporary directory, removed with its
-// content when the test is done.
+// Files for tests: a fresh folder under the system's temporary directory,
+// removed with its content when the test is done, and reading a file whole.
 
 #include <unistd.h>
 
