@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "net/address.h"
+#include "net/connection_pool.h"
+#include "net/curl_share.h"
 #include "text/gbk_text.h"
 #include "text/text_cut.h"
 
@@ -29,45 +31,6 @@ constexpr int kHead = 2;
 constexpr long kMaxRedirects = 20;
 
 // --- process-wide state ------------------------------------------------------
-
-// A libcurl share handle for the kinds of data given, with a lock per kind.
-class CurlShare {
-public:
-    explicit CurlShare(std::initializer_list<curl_lock_data> kinds) : share_(curl_share_init()) {
-        if (share_ == nullptr) {
-            return;
-        }
-        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &CurlShare::lock);
-        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &CurlShare::unlock);
-        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-        for (const curl_lock_data kind : kinds) {
-            curl_share_setopt(share_, CURLSHOPT_SHARE, kind);
-        }
-    }
-    ~CurlShare() {
-        if (share_ != nullptr) {
-            curl_share_cleanup(share_);
-        }
-    }
-    CurlShare(const CurlShare&) = delete;
-    CurlShare& operator=(const CurlShare&) = delete;
-
-    CURLSH* share() const { return share_; }
-
-private:
-    static std::mutex& mutexFor(void* self, curl_lock_data data) {
-        auto* owner = static_cast<CurlShare*>(self);
-        const auto index = static_cast<std::size_t>(data);
-        return owner->mutexes_[index < owner->mutexes_.size() ? index : 0];
-    }
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        mutexFor(self, data).lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self) { mutexFor(self, data).unlock(); }
-
-    CURLSH* share_;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
-};
 
 // The cookie engine shared by every request that brings no cookie text. Only
 // cookies are shared: connections stay with the handle (and the thread) that
@@ -215,16 +178,21 @@ size_t onFileBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Runs the transfer of `h` on a private multi handle, so that a stop can
-// wake the wait at once instead of at the next progress call (which libcurl
-// makes only about once a second while nothing moves).
-CURLcode performStoppable(CURL* h, const std::stop_token& stop) {
-    CURLM* multi = curl_multi_init();
+struct MultiDeleter {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Runs the transfer of `h` on a multi handle, so that a stop can wake the
+// wait at once instead of at the next progress call (which libcurl makes
+// only about once a second while nothing moves). The multi handle keeps the
+// connection when the transfer ends well: a lane of a connection pool, or a
+// private one that goes with the call.
+CURLcode performStoppable(CURL* h, const std::stop_token& stop, CURLM* multi) {
     if (multi == nullptr) {
         return CURLE_OUT_OF_MEMORY;
     }
     if (curl_multi_add_handle(multi, h) != CURLM_OK) {
-        curl_multi_cleanup(multi);
         return CURLE_FAILED_INIT;
     }
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
@@ -258,8 +226,13 @@ CURLcode performStoppable(CURL* h, const std::stop_token& stop) {
         }
     }
     curl_multi_remove_handle(multi, h);
-    curl_multi_cleanup(multi);
     return result;
+}
+
+// Runs the transfer on a multi handle of its own.
+CURLcode performStoppable(CURL* h, const std::stop_token& stop) {
+    const MultiHandle multi(curl_multi_init());
+    return performStoppable(h, stop, multi.get());
 }
 
 // Bounds, redirect rules and TLS checks that every transfer shares. `ca`
@@ -455,17 +428,15 @@ void HttpClient::clearCookieEngine() {
     curl_easy_setopt(h.get(), CURLOPT_COOKIELIST, "ALL");
 }
 
-// Connections, TLS sessions and name lookups that the copies of one client
-// keep between calls.
-class ConnectionCache : public CurlShare {
-public:
-    ConnectionCache()
-        : CurlShare({CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_DNS}) {}
-};
-
 HttpClient HttpClient::keepingConnections(HttpLimits limits) {
     HttpClient client(limits);
-    client.connections_ = std::make_shared<ConnectionCache>();
+    client.connections_ = std::make_shared<ConnectionPool>();
+    return client;
+}
+
+HttpClient HttpClient::withLimits(HttpLimits limits) const {
+    HttpClient client(*this);
+    client.limits_ = limits;
     return client;
 }
 
@@ -493,9 +464,10 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
     }
     CURL* h = handle.get();
 
-    const std::string url = std::string(secure ? "https://" : "http://") + addressHost(address) +
-                            ":" + std::to_string(addressPort(address)) +
-                            encodePath(addressPath(address));
+    const std::string origin = std::string(secure ? "https://" : "http://") +
+                               toLowerAscii(addressHost(address)) + ":" +
+                               std::to_string(addressPort(address));
+    const std::string url = origin + encodePath(addressPath(address));
 
     headerText = http_detail::completeHeaders(std::move(headerText), method, address,
                                               cookieSupplied ? *args.cookieText : "");
@@ -551,9 +523,9 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
     if (!cookieSupplied && g.cookies.share() != nullptr) {
         curl_easy_setopt(h, CURLOPT_SHARE, g.cookies.share());
         curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
-    } else if (cookieSupplied && connections_ != nullptr && connections_->share() != nullptr) {
+    } else if (connections_ != nullptr && connections_->sessions() != nullptr) {
         // A handle holds one share; calls without cookie text need the engine's.
-        curl_easy_setopt(h, CURLOPT_SHARE, connections_->share());
+        curl_easy_setopt(h, CURLOPT_SHARE, connections_->sessions());
     }
 
     if (method == kGet) {
@@ -570,7 +542,14 @@ std::string HttpClient::webRequest(std::string_view address, WebRequestArgs args
         }
     }
 
-    const CURLcode rc = performStoppable(h, args.stop);
+    CURLcode rc = CURLE_FAILED_INIT;
+    if (connections_ != nullptr) {
+        // The connection stays with the lane, open for the next call there.
+        const ConnectionPool::Loan lane = connections_->borrow(origin);
+        rc = performStoppable(h, args.stop, lane.multi());
+    } else {
+        rc = performStoppable(h, args.stop);
+    }
     const bool ok = rc == CURLE_OK && !transfer.overLimit;
     handle.reset();
 

@@ -2,7 +2,7 @@
 // Every HTTP(S) exchange of the program: one complete request per call on its
 // own libcurl handle, safe to call from any number of threads at once. A
 // client made by keepingConnections() also keeps its connections open
-// between calls.
+// between calls, for all its copies and all their threads.
 
 #include <chrono>
 #include <cstddef>
@@ -85,7 +85,7 @@ struct DownloadResult {
     bool complete() const { return outcome == DownloadOutcome::Complete; }
 };
 
-class ConnectionCache;
+class ConnectionPool;
 
 class HttpClient {
 public:
@@ -120,17 +120,21 @@ public:
     // requests that supply no cookie text).
     static void clearCookieEngine();
 
-    // A client whose calls that bring their own cookie text (the pages of
-    // one retrieval) reuse its open connections and TLS sessions: one
-    // handshake per site instead of one per page. Its copies share them; the
+    // A client whose calls reuse its open connections: one handshake per
+    // site instead of one per page or per plate. Calls that run at the same
+    // time each use connections of their own; calls that bring their own
+    // cookie text also share TLS sessions. Its copies share all of it; the
     // connections close with the last copy.
     static HttpClient keepingConnections(HttpLimits limits = {});
+
+    // A copy with other bounds that keeps sharing this one's connections.
+    HttpClient withLimits(HttpLimits limits) const;
 
     const HttpLimits& limits() const { return limits_; }
 
 private:
     HttpLimits limits_;
-    std::shared_ptr<ConnectionCache> connections_;
+    std::shared_ptr<ConnectionPool> connections_;
 };
 
 // The status code of a reply's header text ("HTTP/1.1 200 OK" -> 200); 0

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
 #include <chrono>
 #include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "support/latency_proxy.h"
 #include "support/loopback.h"
 
 namespace yhz {
@@ -341,6 +344,50 @@ TEST_F(WebRequest, aClientKeepingConnectionsReusesThemAndSharesNoCookie) {
     EXPECT_EQ(e.value("cookie"), "y=2");
     // Without cookie text the call takes the shared cookie engine, as ever.
     EXPECT_EQ(keeping.webRequest(http("/set-cookie")), "set");
+}
+
+// Two threads calling at the same time through a proxy 20 ms away each way:
+// each call has a connection of its own, and every later call rides one of
+// the two again, one round trip instead of two (three over TLS).
+TEST_F(WebRequest, concurrentCallsOfAKeepingClientKeepAConnectionEach) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kRoundTrip = std::chrono::milliseconds(40);
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "https" : "http");
+        test::LatencyProxy far(tls ? https_->port() : http_->port(), kRoundTrip / 2);
+        const std::string peer = std::string(tls ? "https" : "http") +
+                                 "://127.0.0.1:" + std::to_string(far.port()) + "/peer";
+        const HttpClient keeping = HttpClient::keepingConnections();
+        constexpr int kRounds = 3;
+        std::barrier together(2);
+        std::mutex mutex;
+        std::set<std::string> peers;
+        std::vector<Clock::duration> first;
+        std::vector<Clock::duration> later;
+        auto caller = [&] {
+            for (int round = 0; round < kRounds; ++round) {
+                together.arrive_and_wait();
+                const auto start = Clock::now();
+                CookieJar none;
+                const std::string seen = keeping.webRequest(peer, {.cookieText = &none});
+                const std::scoped_lock lock(mutex);
+                peers.insert(seen);
+                (round == 0 ? first : later).push_back(Clock::now() - start);
+            }
+        };
+        std::thread other(caller);
+        caller();
+        other.join();
+        EXPECT_EQ(far.connections(), 2);
+        EXPECT_EQ(peers.size(), 2u);
+        EXPECT_FALSE(peers.count(""));
+        for (const Clock::duration took : first) {
+            EXPECT_GE(took, (tls ? 3 : 2) * kRoundTrip);
+        }
+        for (const Clock::duration took : later) {
+            EXPECT_GE(took, kRoundTrip);
+        }
+    }
 }
 
 TEST_F(WebRequest, withoutCookieTextTheSharedEngineKeepsCookies) {
