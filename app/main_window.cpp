@@ -125,7 +125,9 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
                          std::move(retrieval));
 
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
-    buildQueryRun(std::string(profile::kServiceAddress));
+    buildQueryRun(startup && startup->service
+                      ? startup->service
+                      : std::make_shared<ServiceClient>(std::string(profile::kServiceAddress)));
 
     // The data folder must exist before anything saves into it; a failure
     // surfaces only when a save fails.
@@ -148,16 +150,18 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
 }
 
 void MainWindow::useServiceForQueries(const std::string& address) {
-    buildQueryRun(address);
+    buildQueryRun(std::make_shared<ServiceClient>(address));
 }
 
-void MainWindow::buildQueryRun(const std::string& serviceAddress) {
+void MainWindow::buildQueryRun(std::shared_ptr<ServiceClient> service) {
     QueryServices services;
-    // Tokens are asked for with the ordinary bounds: a service slow to hand
-    // one out must not fail the row the way the start-up call gives up.
-    auto client = std::make_shared<ServiceClient>(serviceAddress, HttpLimits{});
     services.userId = userIdentifier();
-    services.accessToken = [client, id = services.userId] { return client->accessToken(id); };
+    services.accessToken = [service, id = services.userId](std::stop_token stop) {
+        return service->accessToken(id, stop);
+    };
+    // The relay's rows share the service's kept connections: on the same
+    // host, the connection a token came over carries the next row.
+    services.relayClient = service->connections(HttpLimits{});
     services.relayAddress = [values = startupValues_.get()] { return values->relayAddress(); };
     services.trimWorkingSet = [this] { trimmer_.request(); };
     query_ = std::make_unique<QueryRun>(*access_, *tasks_,

@@ -26,6 +26,7 @@ namespace yhz {
 
 class QtWindowAccess;
 class QueryRun;
+class ServiceClient;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -35,6 +36,9 @@ public:
     struct Startup {
         std::optional<ServiceInfo> info;
         InformationFetch fetch;
+        // Hands out the query tokens, over the connections the start made;
+        // the profile's service when empty.
+        std::shared_ptr<ServiceClient> service;
     };
 
     explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);
@@ -86,7 +90,7 @@ private:
     void buildAnnouncement();
     void buildLog();
     void buildMenus();
-    void buildQueryRun(const std::string& serviceAddress);
+    void buildQueryRun(std::shared_ptr<ServiceClient> service);
 
     ListStores lists_;
     QTabWidget* tabs_ = nullptr;

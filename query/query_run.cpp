@@ -8,12 +8,15 @@
 #include "base/control_names.h"
 #include "net/http_client.h"
 #include "query/query_request.h"
+#include "query/token_supply.h"
 #include "text/encoding.h"
 
 namespace yhz {
 
 struct QueryRun::Run {
+    explicit Run(TokenSupply::Fetch fetch) : tokens(std::move(fetch)) {}
     std::atomic<bool> running{true};
+    TokenSupply tokens;
     // Guarded by the query lock.
     std::int32_t remaining = 0;
     std::int32_t available = 0;
@@ -28,32 +31,22 @@ namespace {
 constexpr std::chrono::milliseconds kWaitSlice{200};
 constexpr std::size_t kTokenBytes = 32;
 
-std::string postWithoutCookies(const std::string& address, const std::string& body,
-                               std::stop_token stop) {
-    // One client for every worker: it holds nothing but its bounds.
-    static const HttpClient client;
-    // An empty jar of its own: the relay sees no cookie of any other exchange.
-    CookieJar cookies;
-    return client.webRequest(address,
-                             {.method = 1, .formText = body, .cookieText = &cookies, .stop = stop});
-}
-
 }  // namespace
 
 QueryRun::QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores stores,
                    QueryServices services)
-    : window_(window), tasks_(tasks), stores_(std::move(stores)), services_(std::move(services)) {
-    if (!services_.post) {
-        services_.post = postWithoutCookies;
-    }
-}
+    : window_(window),
+      tasks_(tasks),
+      stores_(std::move(stores)),
+      services_(std::move(services)),
+      relay_(services_.relayClient ? *services_.relayClient : HttpClient::keepingConnections()) {}
 
 void QueryRun::startClicked() {
     stores_.colours->clearCellColours();
     window_.setEnabled(control::kStartQueryButton, false);
     window_.setEnabled(control::kStopQueryButton, true);
 
-    auto run = std::make_shared<Run>();
+    auto run = std::make_shared<Run>(services_.accessToken);
     {
         const std::scoped_lock lock(lock_);
         run->remaining = stores_.plates->rowCount();
@@ -79,6 +72,8 @@ void QueryRun::stopClicked() {
     }
     if (run) {
         run->running = false;
+        // Tokens fetched for rows that will not be asked about go now.
+        run->tokens.stop();
     }
     // The controller waits on the lock's condition; wake it to see the stop.
     slotFreed_.notify_all();
@@ -153,9 +148,19 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
     }
 
     const int dispatch = plates.rowCount();
+    run->tokens.setWanted(dispatch);
+    for (int k = 0; k < TokenSupply::kMaxFetches && k < dispatch; ++k) {
+        tasks_.start("query tokens",
+                     [run](std::stop_token fetchStop) { run->tokens.fetchLoop(fetchStop); });
+    }
     for (int row = 0; row < dispatch; ++row) {
         waitWhile(run, stop, [this] { return inFlight_ >= kMaxInFlight; });
         if (!run->running || stop.stop_requested()) {
+            break;
+        }
+        // Usually waiting already: it was fetched while the slot was busy.
+        std::optional<std::string> token = run->tokens.take(stop);
+        if (!token || !run->running) {
             break;
         }
         {
@@ -166,10 +171,11 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
             ++inFlight_;
         }
         const bool started =
-            tasks_.start("query worker", [this, run, row](std::stop_token workerStop) {
-                askRelay(run, row, workerStop);
-                finish(run);
-            });
+            tasks_.start("query worker",
+                         [this, run, row, token = std::move(*token)](std::stop_token workerStop) {
+                             askRelay(run, row, token, workerStop);
+                             finish(run);
+                         });
         if (!started) {
             const std::scoped_lock lock(lock_);
             --run->active;
@@ -177,6 +183,7 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
             break;
         }
     }
+    run->tokens.stop();
     waitWhile(run, stop, [&run] { return run->active > 0; });
     {
         const std::scoped_lock lock(lock_);
@@ -192,11 +199,11 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
         {gbk("查询结束！"), gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
 }
 
-void QueryRun::askRelay(const std::shared_ptr<Run>& run, int row, std::stop_token stop) {
+void QueryRun::askRelay(const std::shared_ptr<Run>& run, int row, const std::string& token,
+                        std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
     CellColourTable& colours = *stores_.colours;
 
-    const std::string token = services_.accessToken ? services_.accessToken() : std::string();
     if (token.size() != kTokenBytes) {
         plates.setCellText(row, PlateRow::kDate, gbk("Token错误"));
         plates.setStatus(row, PlateStatus::Unknown);
@@ -212,7 +219,13 @@ void QueryRun::askRelay(const std::shared_ptr<Run>& run, int row, std::stop_toke
     const int line = window_.selection(control::kRelayChoice);
     const std::string body = queryBody(plate, services_.userId, token, line);
     const std::string address = services_.relayAddress ? services_.relayAddress() : std::string();
-    const std::string reply = address.empty() ? std::string() : services_.post(address, body, stop);
+    std::string reply;
+    if (!address.empty()) {
+        // An empty jar of its own: the relay sees no cookie of any other exchange.
+        CookieJar noCookies;
+        reply = relay_.webRequest(
+            address, {.method = 1, .formText = body, .cookieText = &noCookies, .stop = stop});
+    }
 
     switch (relayAnswer(reply)) {
         case RelayAnswer::Failed:

@@ -8,17 +8,23 @@
 // after a new run has started still marks its own row and counts in its own
 // run, but never changes what the labels show for the new one. The cap of
 // two applies to requests in flight over all runs together.
+//
+// Each run fetches its tokens ahead (TokenSupply), so that a slot is held
+// only for the relay's own answer, and the relay is asked over connections
+// kept from one row to the next.
 
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 
 #include "base/background_task.h"
 #include "base/window_access.h"
+#include "net/http_client.h"
 #include "plates/expired_plates.h"
 #include "plates/plate_store.h"
 #include "query/cell_colours.h"
@@ -33,16 +39,16 @@ struct QueryStores {
 };
 
 struct QueryServices {
-    // A fresh access token, fetched by every worker at its start.
-    std::function<std::string()> accessToken;
+    // One fresh access token (any text on failure: the row checks its
+    // length). It must give up soon after `stop` is asked for.
+    std::function<std::string(std::stop_token stop)> accessToken;
     std::string userId;
     // Where the relay listens, as the start-up data set it; "" when unknown.
     std::function<std::string()> relayAddress;
-    // POSTs a form body; the reply body, "" on any failure. Left empty, the
-    // web request client sends it with its ordinary bounds and no cookies.
-    std::function<std::string(const std::string& address, const std::string& body,
-                              std::stop_token stop)>
-        post;
+    // What posts the rows to the relay (with no cookies). Left empty: a
+    // client of the run's own, with the ordinary bounds, that keeps its
+    // connections from one row to the next.
+    std::optional<HttpClient> relayClient;
     // Called after every wait of the controller.
     std::function<void()> trimWorkingSet;
 };
@@ -79,7 +85,8 @@ private:
     // and the program does not end.
     template <typename Busy>
     void waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, Busy busy);
-    void askRelay(const std::shared_ptr<Run>& run, int row, std::stop_token stop);
+    void askRelay(const std::shared_ptr<Run>& run, int row, const std::string& token,
+                  std::stop_token stop);
     void countAvailable(const std::shared_ptr<Run>& run);
     void finish(const std::shared_ptr<Run>& run);
     void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
@@ -88,6 +95,7 @@ private:
     BackgroundTaskOwner& tasks_;
     QueryStores stores_;
     QueryServices services_;
+    HttpClient relay_;
 
     // The query lock: every counter change and the caption that shows it.
     mutable std::mutex lock_;

@@ -13,8 +13,21 @@
 
 namespace yhz {
 
+namespace {
+
+HttpLimits informationLimits() {
+    HttpLimits limits;
+    limits.totalTimeout = std::chrono::seconds(10);
+    return limits;
+}
+
+}  // namespace
+
 ServiceClient::ServiceClient(std::string baseAddress, HttpLimits limits)
-    : base_(std::move(baseAddress)), client_(limits) {
+    : base_(std::move(baseAddress)),
+      client_(HttpClient::keepingConnections(limits)),
+      tokens_(client_.withLimits(HttpLimits{})),
+      texts_(client_.withLimits(informationLimits())) {
     while (!base_.empty() && base_.back() == '/') {
         base_.pop_back();
     }
@@ -45,13 +58,21 @@ std::optional<ServiceInfo> ServiceClient::obtain() {
     return parseServiceInfo(body);
 }
 
-std::string ServiceClient::accessToken(const std::string& user) const {
+std::string ServiceClient::accessToken(const std::string& user, std::stop_token stop) const {
     CookieJar noCookies;
     WebRequestArgs args;
     args.method = 1;
     args.formText = "userIdentifier=" + urlEncode(user, true, false);
     args.cookieText = &noCookies;
-    return textUpToZero(client_.webRequest(base_ + "/api/token", args));
+    args.stop = std::move(stop);
+    return textUpToZero(tokens_.webRequest(base_ + "/api/token", args));
+}
+
+std::string ServiceClient::information(std::string_view path, std::stop_token stop) const {
+    // Every other argument at its default, as the start-up data asks.
+    WebRequestArgs args;
+    args.stop = std::move(stop);
+    return texts_.webRequest(base_ + std::string(path), args);
 }
 
 std::optional<ServiceInfo> parseServiceInfo(std::string_view utf8Json) {

@@ -1,10 +1,16 @@
 #pragma once
-// The program's own service: service information at start, an access token
-// for every queried plate, and the identifier the service knows this user by.
+// The program's own service: service information at start, the information
+// server's texts, an access token for every queried plate, and the
+// identifier the service knows this user by. Every request of a client and
+// of the clients made from it by connections() goes over the same kept
+// connections: the one made for the service information at start carries
+// the information texts, the tokens and (on the same host) the relay's rows.
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <string_view>
 
 #include "net/http_client.h"
 #include "service/service_info.h"
@@ -22,8 +28,17 @@ public:
     std::optional<ServiceInfo> obtain() override;
 
     // A fresh token for `userIdentifier`; whatever the service answered (the
-    // caller checks the length), "" on failure.
-    std::string accessToken(const std::string& userIdentifier) const;
+    // caller checks the length), "" on failure or once `stop` is asked for.
+    // Asked with the ordinary bounds: a service slow to hand one out must
+    // not fail the row the way the start-up call gives up.
+    std::string accessToken(const std::string& userIdentifier, std::stop_token stop = {}) const;
+
+    // GET of a path ("/GetText.php") on the information server, which is the
+    // service itself: the body bytes, empty on failure or on stop.
+    std::string information(std::string_view path, std::stop_token stop = {}) const;
+
+    // A client with other bounds over the same kept connections.
+    HttpClient connections(HttpLimits limits) const { return client_.withLimits(limits); }
 
     const std::string& baseAddress() const { return base_; }
 
@@ -33,7 +48,9 @@ public:
 
 private:
     std::string base_;
-    HttpClient client_;
+    HttpClient client_;  // start-up bounds
+    HttpClient tokens_;  // ordinary bounds, same connections
+    HttpClient texts_;   // the information texts' bounds, same connections
 };
 
 // Stable for this machine (derived from its machine id) and therefore for

@@ -272,9 +272,11 @@ private slots:
         info.latestVersion = "2.1.2";
         info.announcement = gbk("今日公告");
         info.serviceConfigJson = R"({"url1":"http://127.0.0.1:9/relay"})";
-        MainWindow w(MainWindow::Startup{info, [](std::string_view path, std::stop_token) {
+        MainWindow w(MainWindow::Startup{info,
+                                         [](std::string_view path, std::stop_token) {
                                              return std::string(path == "/GetLine.php" ? "2" : "");
-                                         }});
+                                         },
+                                         nullptr});
         w.show();
         w.waitForStartupData();
         QCoreApplication::processEvents();
@@ -296,7 +298,7 @@ private slots:
     }
 
     void missingServiceInformationIsLogged() {
-        MainWindow w(MainWindow::Startup{std::nullopt, {}});
+        MainWindow w(MainWindow::Startup{std::nullopt, {}, nullptr});
         w.waitForStartupData();
         QCoreApplication::processEvents();
         QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")

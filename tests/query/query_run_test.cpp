@@ -19,6 +19,7 @@
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
+#include "support/scripted_server.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -54,6 +55,9 @@ public:
     explicit HoldingRelay(std::string answer, int status = 200)
         : answer_(std::move(answer)), status_(status) {
         auto server = std::make_unique<httplib::Server>();
+        // Idle kept connections end at once: the server's stop would wait
+        // out its keep-alive time for the runs' pooled connections.
+        server->set_keep_alive_timeout(0);
         server->Post("/relay", [this](const httplib::Request& req, httplib::Response& res) {
             std::unique_lock lock(mutex_);
             bodies_.push_back(req.body);
@@ -133,8 +137,12 @@ protected:
     }
 
     QueryRun& makeRun(
-        std::string relay, std::function<std::string()> token = [] { return kGoodToken; }) {
+        std::string relay,
+        std::function<std::string(std::stop_token)> token =
+            [](std::stop_token) { return kGoodToken; },
+        std::optional<HttpClient> relayClient = std::nullopt) {
         QueryServices services;
+        services.relayClient = std::move(relayClient);
         services.accessToken = std::move(token);
         services.userId = "tester";
         services.relayAddress = [relay] { return relay; };
@@ -219,7 +227,9 @@ protected:
 
     QueryRun& makeRealRun() {
         auto client = std::make_shared<ServiceClient>(base(), HttpLimits{});
-        return makeRun(base() + "/relay", [client] { return client->accessToken("tester"); });
+        return makeRun(base() + "/relay", [client](std::stop_token stop) {
+            return client->accessToken("tester", stop);
+        });
     }
 
     static inline service::Service* service_ = nullptr;
@@ -295,7 +305,7 @@ TEST_F(QueryRunTest, RelayDownGarbledOrWrongTokenMarksRowsAndEndsTheRun) {
 
     // A token of the wrong length sends nothing.
     HoldingRelay relay("ok");
-    makeRun(relay.address(), [] { return std::string(31, 'a'); }).startClicked();
+    makeRun(relay.address(), [](std::stop_token) { return std::string(31, 'a'); }).startClicked();
     ASSERT_TRUE(ended(4));
     EXPECT_EQ(relay.received(), 0);
     EXPECT_EQ(column2(0), gbk("Token错误"));
@@ -399,6 +409,88 @@ TEST_F(QueryRunTest, EmptyListEndsAtOnceAndProgramEndStopsARun) {
     EXPECT_TRUE(report.clean());
     EXPECT_EQ(window_.messagesSoFar().size(), 1u);
     relay.release();
+}
+
+// Tokens and rows over kept connections that the far side closes, resets or
+// lets hang: each row gets what that answer deserves, and the next one goes
+// out on a new connection.
+TEST_F(QueryRunTest, KeptConnectionsMeetClosesResetsAndStalls) {
+    using End = test::ScriptedReply::End;
+    std::atomic<int> tokensHanded{0};
+    test::ScriptedServer far([&](const std::string& path, const std::string& body) {
+        if (path == "/api/token") {
+            const int n = ++tokensHanded;
+            const End end = n == 2   ? End::CloseAfter
+                            : n == 4 ? End::ConnectionClose
+                                     : End::KeepOpen;
+            return test::ScriptedReply{end, 200, std::string(31, 't') + std::to_string(n % 10)};
+        }
+        const auto plate = [&](const char* p) { return body.find(p) != std::string::npos; };
+        if (plate("B10001"))
+            return test::ScriptedReply{End::CloseAfter, 200, "ok"};
+        if (plate("B10002"))
+            return test::ScriptedReply{End::ConnectionClose, 200, "ok"};
+        if (plate("B10003"))
+            return test::ScriptedReply{End::ResetMidReply, 200, "ok-but-cut"};
+        if (plate("B10004"))
+            return test::ScriptedReply{End::Stall, 200, ""};
+        if (plate("B10005"))
+            return test::ScriptedReply{End::KeepOpen, 200, gbk("已占用")};
+        return test::ScriptedReply{End::KeepOpen, 200, "ok"};
+    });
+    const std::string base = "http://127.0.0.1:" + std::to_string(far.port());
+    auto service = std::make_shared<ServiceClient>(base);
+    HttpLimits quick;
+    quick.stallTimeout = 1s;
+    quick.totalTimeout = 2s;
+    addPlates({"粤B10001", "粤B10002", "粤B10003", "粤B10004", "粤B10005", "粤B10006", "粤B10007"});
+    makeRun(
+        base + "/relay",
+        [service](std::stop_token stop) { return service->accessToken("tester", stop); },
+        service->connections(quick))
+        .startClicked();
+    ASSERT_TRUE(ended());
+
+    EXPECT_EQ(background(0), kColourGreen);
+    EXPECT_EQ(background(1), kColourGreen);
+    for (int row : {2, 3}) {
+        EXPECT_EQ(column2(row), gbk("Err.失败")) << row;
+        EXPECT_EQ(background(row), kColourGrey) << row;
+    }
+    EXPECT_EQ(background(4), kColourRed);
+    EXPECT_EQ(background(5), kColourGreen);
+    EXPECT_EQ(background(6), kColourGreen);
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(tokensHanded.load(), 7);
+    // Kept connections: far fewer than one per request, yet more than one
+    // per lane, since the far side ended some of them.
+    EXPECT_EQ(far.requests(), 14);
+    EXPECT_GT(far.connections(), 2);
+    EXPECT_LT(far.connections(), 10);
+}
+
+// A stop while the service holds the token requests: both requests end,
+// the run ends, and no row is asked about.
+TEST_F(QueryRunTest, StopEndsTokenRequestsAndAsksNothingMore) {
+    test::ScriptedServer service([](const std::string& path, const std::string&) {
+        return test::ScriptedReply{path == "/api/token" ? test::ScriptedReply::End::Stall
+                                                        : test::ScriptedReply::End::KeepOpen,
+                                   200, "ok"};
+    });
+    const std::string base = "http://127.0.0.1:" + std::to_string(service.port());
+    auto client = std::make_shared<ServiceClient>(base);
+    addPlates({"粤B10001", "粤B10002", "粤B10003"});
+    QueryRun& run = makeRun(base + "/relay", [client](std::stop_token stop) {
+        return client->accessToken("tester", stop);
+    });
+    run.startClicked();
+    ASSERT_TRUE(eventually([&] { return service.requests() == 2; }));
+    run.stopClicked();
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(eventually([&] { return service.closedByClient() == 2; }));
+    EXPECT_EQ(service.requests(), 2);
+    EXPECT_EQ(column2(0), "2024-01-02");
+    EXPECT_FALSE(background(0).has_value());
 }
 
 }  // namespace
