@@ -9,12 +9,12 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/program_services.h"
 #include "app/run_end.h"
 #include "app/skin.h"
 #include "app/update_launcher.h"
 #include "base/profile.h"
 #include "net/http_client.h"
-#include "service/service_client.h"
 
 int main(int argc, char* argv[]) {
     // WebEngine needs shared GL contexts set before the application exists.
@@ -25,10 +25,13 @@ int main(int argc, char* argv[]) {
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 
     yhz::InstanceLock instance;
-    yhz::ServiceClient service{std::string(yhz::profile::kServiceAddress)};
+    // The information server's texts are on their way while the service
+    // information is asked for.
+    yhz::ProgramServices services{std::string(yhz::profile::kServiceAddress)};
     yhz::OwnerlessMessageBoxes messages;
     yhz::UpdateWindowLauncher updater(instance);
-    const yhz::StartResult start = yhz::runStartSequence(instance, service, messages, updater);
+    const yhz::StartResult start =
+        yhz::runStartSequence(instance, services.service(), messages, updater);
     if (start.outcome == yhz::StartOutcome::Updated) {
         return yhz::endRun(updater.takeWindow(), instance, start.exitCode);
     }
@@ -36,15 +39,7 @@ int main(int argc, char* argv[]) {
         return start.exitCode;
     }
 
-    const std::string serviceAddress = service.baseAddress();
-    auto fetch = [serviceAddress](std::string_view path, std::stop_token stop) {
-        yhz::WebRequestArgs args;
-        args.stop = stop;
-        yhz::HttpLimits limits;
-        limits.totalTimeout = std::chrono::seconds(10);
-        return yhz::HttpClient(limits).webRequest(serviceAddress + std::string(path), args);
-    };
-    auto window = std::make_unique<yhz::MainWindow>(yhz::MainWindow::Startup{start.info, fetch});
+    auto window = std::make_unique<yhz::MainWindow>(services.startup(start.info));
     window->show();
     const int code = QApplication::exec();
     return yhz::endRun(std::move(window), instance, code);

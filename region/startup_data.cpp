@@ -83,12 +83,13 @@ void runStartupData(const StartupInputs& in) {
     in.values.setSiteList(builtInSites());
 
     in.log.appendLog(std::string(41, '-'), false);
-    const std::string information = in.fetch ? textUpToZero(in.fetch("/GetText.php", in.stop)) : "";
+    const std::string information =
+        in.fetch ? textUpToZero(in.fetch(kInformationTextPath, in.stop)) : "";
     in.log.appendLog(information, false);
     in.log.appendLog(gbk("----实际以官方查询为准，数据仅供参考-----"), false);
 
     const int lines =
-        relayLineCount(in.fetch ? textUpToZero(in.fetch("/GetLine.php", in.stop)) : "");
+        relayLineCount(in.fetch ? textUpToZero(in.fetch(kRelayLinesPath, in.stop)) : "");
     for (int line = 1; line <= lines; ++line) {
         in.window.addItem(control::kRelayChoice, relayLineItem(line));
     }

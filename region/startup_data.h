@@ -20,6 +20,10 @@ class StartupValues;
 // empty on failure or when `stop` is asked for.
 using InformationFetch = std::function<std::string(std::string_view path, std::stop_token stop)>;
 
+// The information server's two resources, both fetched without a query.
+inline constexpr std::string_view kInformationTextPath = "/GetText.php";
+inline constexpr std::string_view kRelayLinesPath = "/GetLine.php";
+
 // More relay lines than this are never offered: the reply is a number from
 // outside, and a list of a billion items would freeze the window.
 inline constexpr int kMaxRelayLines = 99;

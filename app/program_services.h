@@ -1,0 +1,42 @@
+#pragma once
+// The program's own service as the program uses it from its first moment:
+// one client whose kept connections carry the service information, the
+// information server's texts (asked for at once, beside the service
+// information), the query tokens and, on the same host, the relay's rows.
+// main() builds exactly this; so does every benchmark that measures the
+// program's traffic.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/main_window.h"
+#include "base/background_task.h"
+#include "region/information_prefetch.h"
+#include "service/service_client.h"
+
+namespace yhz {
+
+class ProgramServices {
+public:
+    // Starts the information server's requests at once.
+    explicit ProgramServices(std::string serviceAddress);
+    ProgramServices(const ProgramServices&) = delete;
+    ProgramServices& operator=(const ProgramServices&) = delete;
+
+    // Where the start sequence obtains the service information.
+    ServiceClient& service() { return *service_; }
+
+    // What the main window starts from, given the service information the
+    // start sequence obtained.
+    MainWindow::Startup startup(std::optional<ServiceInfo> info) const;
+
+private:
+    // Declared first, so it joins the requests after everything else is gone
+    // that they could reach; they hold their own state.
+    BackgroundTaskOwner tasks_;
+    std::shared_ptr<ServiceClient> service_;
+    InformationPrefetch information_;
+};
+
+}  // namespace yhz

@@ -1,0 +1,65 @@
+#include "region/information_prefetch.h"
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace yhz {
+
+struct InformationPrefetch::State {
+    InformationFetch fetch;
+    std::mutex mutex;
+    std::condition_variable_any arrived;
+    // A path's entry is empty while its request runs and gone once taken.
+    std::map<std::string, std::optional<std::string>, std::less<>> replies;
+};
+
+InformationPrefetch::InformationPrefetch(BackgroundTaskOwner& tasks, InformationFetch fetch,
+                                         const std::vector<std::string>& paths)
+    : state_(std::make_shared<State>()) {
+    state_->fetch = std::move(fetch);
+    for (const std::string& path : paths) {
+        if (!state_->fetch) {
+            break;
+        }
+        state_->replies.emplace(path, std::nullopt);
+        const bool started =
+            tasks.start("information prefetch", [state = state_, path](std::stop_token stop) {
+                std::string body = state->fetch(path, stop);
+                const std::scoped_lock lock(state->mutex);
+                state->replies[path] = std::move(body);
+                state->arrived.notify_all();
+            });
+        if (!started) {
+            // The program is ending: nobody will ask.
+            state_->replies.erase(path);
+        }
+    }
+}
+
+InformationFetch InformationPrefetch::fetch() const {
+    return [state = state_](std::string_view path, std::stop_token stop) -> std::string {
+        {
+            std::unique_lock lock(state->mutex);
+            const auto entry = state->replies.find(path);
+            if (entry != state->replies.end()) {
+                const std::string key = entry->first;
+                if (!state->arrived.wait(lock, stop,
+                                         [&] { return state->replies[key].has_value(); })) {
+                    return {};
+                }
+                std::string body = std::move(*state->replies[key]);
+                state->replies.erase(key);
+                return body;
+            }
+        }
+        return state->fetch ? state->fetch(path, stop) : std::string();
+    };
+}
+
+std::vector<std::string> InformationPrefetch::startupPaths() {
+    return {std::string(kInformationTextPath), std::string(kRelayLinesPath)};
+}
+
+}  // namespace yhz
