@@ -25,13 +25,10 @@ int main(int argc, char* argv[]) {
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 
     yhz::InstanceLock instance;
-    // The information server's texts are on their way while the service
-    // information is asked for.
     yhz::ProgramServices services{std::string(yhz::profile::kServiceAddress)};
     yhz::OwnerlessMessageBoxes messages;
     yhz::UpdateWindowLauncher updater(instance);
-    const yhz::StartResult start =
-        yhz::runStartSequence(instance, services.service(), messages, updater);
+    const yhz::StartResult start = yhz::runStartSequence(instance, services, messages, updater);
     if (start.outcome == yhz::StartOutcome::Updated) {
         return yhz::endRun(updater.takeWindow(), instance, start.exitCode);
     }

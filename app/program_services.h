@@ -1,10 +1,10 @@
 #pragma once
 // The program's own service as the program uses it from its first moment:
 // one client whose kept connections carry the service information, the
-// information server's texts (asked for at once, beside the service
-// information), the query tokens and, on the same host, the relay's rows.
-// main() builds exactly this; so does every benchmark that measures the
-// program's traffic.
+// information server's texts (asked for beside the service information, not
+// after the main window is up), the query tokens and, on the same host, the
+// relay's rows. main() builds exactly this; so does every benchmark that
+// measures the program's traffic.
 
 #include <memory>
 #include <optional>
@@ -17,26 +17,28 @@
 
 namespace yhz {
 
-class ProgramServices {
+class ProgramServices final : public ServiceInfoSource {
 public:
-    // Starts the information server's requests at once.
     explicit ProgramServices(std::string serviceAddress);
     ProgramServices(const ProgramServices&) = delete;
     ProgramServices& operator=(const ProgramServices&) = delete;
 
-    // Where the start sequence obtains the service information.
-    ServiceClient& service() { return *service_; }
+    // The service information, for the start sequence; the information
+    // server's texts are asked for at the same moment.
+    std::optional<ServiceInfo> obtain() override;
 
     // What the main window starts from, given the service information the
     // start sequence obtained.
     MainWindow::Startup startup(std::optional<ServiceInfo> info) const;
 
 private:
+    InformationFetch informationFetch() const;
+
     // Declared first, so it joins the requests after everything else is gone
     // that they could reach; they hold their own state.
     BackgroundTaskOwner tasks_;
     std::shared_ptr<ServiceClient> service_;
-    InformationPrefetch information_;
+    std::optional<InformationPrefetch> information_;
 };
 
 }  // namespace yhz

@@ -156,7 +156,7 @@ void runCase(const Case& c) {
     // What main() does: the service object, then the service information,
     // then the window with its start-up data.
     ProgramServices services(base);
-    const std::optional<ServiceInfo> info = services.service().obtain();
+    const std::optional<ServiceInfo> info = services.obtain();
     if (!info) {
         std::printf("RTT %d %s: the service information did not arrive\n", c.rtt,
                     c.tls ? "https" : "http");
