@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "plates/row_store.h"
 
@@ -19,8 +20,11 @@ struct PlateRow {
 
     std::string id;     // "Id": the row's position when it was written
     std::string plate;  // "号牌"
-    std::string date;   // "投放日期"
+    std::string date;   // "投放日期", or the text a failed query left there
     bool checked = false;
+    // The date column holds a query's failure text, which the next query
+    // run takes away.
+    bool queryNote = false;
     std::int32_t status = 0;
 
     std::string* cell(int column) {
@@ -50,6 +54,34 @@ public:
     }
     bool setStatus(int row, PlateStatus status) {
         return setStatus(row, static_cast<std::int32_t>(status));
+    }
+
+    // Runs `mark(row, index)` under the store's lock on the row that holds
+    // `plate`: the row at `index` while it still does, else the nearest one
+    // before it. False, with nothing run, once no such row is left: a
+    // query's answer never lands on a plate it did not ask about.
+    template <typename F>
+    bool markPlate(int index, std::string_view plate, F&& mark) {
+        return writeMatching(
+            index, [plate](const PlateRow& r) { return r.plate == plate; },
+            [&mark](PlateRow& r, int at) {
+                mark(r, at);
+                return true;
+            });
+    }
+
+    // What a new query run starts from: every status back to 0, and the
+    // failure texts of an earlier run gone from the date column.
+    void resetForQuery() {
+        update([](Rows& rows) {
+            for (PlateRow& r : rows) {
+                r.status = 0;
+                if (r.queryNote) {
+                    r.date.clear();
+                    r.queryNote = false;
+                }
+            }
+        });
     }
 
     // Appends an unchecked row of status 0 whose Id is its own index plus

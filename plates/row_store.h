@@ -196,6 +196,26 @@ protected:
         return true;
     }
 
+    // Writes the row that `match` accepts: the one at `hint` when it does,
+    // else the nearest one before it (rows above may have gone since the
+    // caller looked). `f(row, index)` runs under the lock; false when no
+    // row matched or `f` declined.
+    template <typename Match, typename F>
+    bool writeMatching(int hint, Match&& match, F&& f) {
+        const std::unique_lock lock(mutex_);
+        for (int index = std::min(hint, static_cast<int>(rows_.size()) - 1); index >= 0; --index) {
+            Row& r = rows_[static_cast<size_t>(index)];
+            if (match(r)) {
+                if (!f(r, index)) {
+                    return false;
+                }
+                markDirtyLocked(index, index + 1);
+                return true;
+            }
+        }
+        return false;
+    }
+
     template <typename T, typename F>
     T readRow(int row, T fallback, F&& f) const {
         const std::unique_lock lock(mutex_);

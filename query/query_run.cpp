@@ -10,6 +10,7 @@
 #include "query/query_request.h"
 #include "query/token_supply.h"
 #include "text/encoding.h"
+#include "text/gbk_text.h"
 
 namespace yhz {
 
@@ -141,11 +142,9 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
 
 void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
-    // A new run asks about every row again.
-    const int rows = plates.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        plates.setStatus(row, PlateStatus::Unknown);
-    }
+    // A new run asks about every row again, and what an earlier run wrote
+    // in place of a date goes.
+    plates.resetForQuery();
 
     const int dispatch = plates.rowCount();
     run->tokens.setWanted(dispatch);
@@ -157,6 +156,14 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
         waitWhile(run, stop, [this] { return inFlight_ >= kMaxInFlight; });
         if (!run->running || stop.stop_requested()) {
             break;
+        }
+        // The plate the row holds now: the worker asks about this one and
+        // marks only a row that still holds it.
+        std::optional<PlateRow> current = plates.row(row);
+        if (!current) {
+            // Deleted while the run went on: nothing left to ask about.
+            countDone(run);
+            continue;
         }
         // Usually waiting already: it was fetched while the slot was busy.
         std::optional<std::string> token = run->tokens.take(stop);
@@ -171,11 +178,16 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
             ++inFlight_;
         }
         const bool started =
-            tasks_.start("query worker",
-                         [this, run, row, token = std::move(*token)](std::stop_token workerStop) {
-                             askRelay(run, row, token, workerStop);
-                             finish(run);
-                         });
+            tasks_.start("query worker", [this, run, row, plate = std::move(current->plate),
+                                          token = std::move(*token)](std::stop_token workerStop) {
+                try {
+                    askRelay(run, {row, plate}, token, workerStop);
+                } catch (...) {
+                    // Out of memory at worst: the row keeps what it shows,
+                    // and the run still counts it as done.
+                }
+                finish(run);
+            });
         if (!started) {
             const std::scoped_lock lock(lock_);
             --run->active;
@@ -199,49 +211,74 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
         {gbk("查询结束！"), gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
 }
 
-void QueryRun::askRelay(const std::shared_ptr<Run>& run, int row, const std::string& token,
-                        std::stop_token stop) {
+void QueryRun::askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked,
+                        const std::string& token, std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
     CellColourTable& colours = *stores_.colours;
+    // Every mark goes to the row that still holds the plate, wherever the
+    // list's edits have moved it; a row that is gone gets nothing.
+    auto mark = [&](auto&& change) { return plates.markPlate(asked.index, asked.plate, change); };
+    auto note = [](std::string text) {
+        return [text = std::move(text)](PlateRow& r, int) {
+            r.date = text;
+            r.queryNote = true;
+        };
+    };
+    auto paint = [&colours](ColourRef background) {
+        return [&colours, background](PlateRow&, int at) {
+            colours.setCellColour(at, PlateRow::kPlate, kColourBlack, background);
+        };
+    };
 
     if (token.size() != kTokenBytes) {
-        plates.setCellText(row, PlateRow::kDate, gbk("Token错误"));
-        plates.setStatus(row, PlateStatus::Unknown);
+        mark([&](PlateRow& r, int at) {
+            note(gbk("Token错误"))(r, at);
+            r.status = static_cast<std::int32_t>(PlateStatus::Unknown);
+        });
         return;
     }
-    colours.setCellColour(row, PlateRow::kPlate, kColourBlack, kColourGrey);
-    const std::string plate = plates.cellText(row, PlateRow::kPlate);
-    if (stores_.expired && isExpiredPlate(*stores_.expired, plate)) {
-        colours.setCellColour(row, PlateRow::kPlate, kColourBlack, kColourBlue);
+    if (!mark(paint(kColourGrey))) {
+        return;  // gone before it was asked about
+    }
+    if (stores_.expired && isExpiredPlate(*stores_.expired, asked.plate)) {
+        mark(paint(kColourBlue));
         return;
     }
     // The line is read now: a change during a run applies to the rows after.
     const int line = window_.selection(control::kRelayChoice);
-    const std::string body = queryBody(plate, services_.userId, token, line);
+    const std::string body = queryBody(asked.plate, services_.userId, token, line);
     const std::string address = services_.relayAddress ? services_.relayAddress() : std::string();
     std::string reply;
     if (!address.empty()) {
         // An empty jar of its own: the relay sees no cookie of any other exchange.
         CookieJar noCookies;
-        reply = relay_.webRequest(
-            address, {.method = 1, .formText = body, .cookieText = &noCookies, .stop = stop});
+        // A reply is text up to its first zero byte, as every other reply is.
+        reply = textUpToZero(relay_.webRequest(
+            address, {.method = 1, .formText = body, .cookieText = &noCookies, .stop = stop}));
     }
 
     switch (relayAnswer(reply)) {
         case RelayAnswer::Failed:
-            plates.setCellText(row, PlateRow::kDate, gbk("Err.失败"));
+            mark(note(gbk("Err.失败")));
             break;
         case RelayAnswer::Available:
-            countAvailable(run);
-            colours.setCellColour(row, PlateRow::kPlate, kColourBlack, kColourGreen);
-            plates.setStatus(row, PlateStatus::Available);
+            // Counted only when a row shows it: the counter and the green rows
+            // agree even when the row went while it was asked about.
+            if (mark([&](PlateRow& r, int at) {
+                    paint(kColourGreen)(r, at);
+                    r.status = static_cast<std::int32_t>(PlateStatus::Available);
+                })) {
+                countAvailable(run);
+            }
             break;
         case RelayAnswer::Occupied:
-            colours.setCellColour(row, PlateRow::kPlate, kColourBlack, kColourRed);
-            plates.setStatus(row, PlateStatus::Occupied);
+            mark([&](PlateRow& r, int at) {
+                paint(kColourRed)(r, at);
+                r.status = static_cast<std::int32_t>(PlateStatus::Occupied);
+            });
             break;
         case RelayAnswer::Other:
-            plates.setCellText(row, PlateRow::kDate, reply);
+            mark(note(reply));
             break;
     }
 }
@@ -252,17 +289,21 @@ void QueryRun::countAvailable(const std::shared_ptr<Run>& run) {
     showCountLocked(*run, control::kAvailableLabel, run->available);
 }
 
+void QueryRun::countDone(const std::shared_ptr<Run>& run) {
+    const std::scoped_lock lock(lock_);
+    --run->remaining;
+    showCountLocked(*run, control::kRemainingLabel, run->remaining);
+}
+
 void QueryRun::finish(const std::shared_ptr<Run>& run) {
-    {
-        const std::scoped_lock lock(lock_);
-        --run->remaining;
-        showCountLocked(*run, control::kRemainingLabel, run->remaining);
-        --run->active;
-        --inFlight_;
-        // Under the lock: once the controller sees the count drop, nothing
-        // of this worker touches the run any more.
-        slotFreed_.notify_all();
-    }
+    const std::scoped_lock lock(lock_);
+    --run->remaining;
+    showCountLocked(*run, control::kRemainingLabel, run->remaining);
+    --run->active;
+    --inFlight_;
+    // Under the lock: once the controller sees the count drop, nothing of
+    // this worker touches the run any more.
+    slotFreed_.notify_all();
 }
 
 }  // namespace yhz

@@ -85,9 +85,18 @@ private:
     // and the program does not end.
     template <typename Busy>
     void waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, Busy busy);
-    void askRelay(const std::shared_ptr<Run>& run, int row, const std::string& token,
+    // The row a worker asks about: where it was and the plate it held.
+    struct AskedRow {
+        int index;
+        std::string plate;
+    };
+
+    void askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked, const std::string& token,
                   std::stop_token stop);
     void countAvailable(const std::shared_ptr<Run>& run);
+    // A row the run no longer needs to ask about.
+    void countDone(const std::shared_ptr<Run>& run);
+    // The end of a worker, on every path out of it.
     void finish(const std::shared_ptr<Run>& run);
     void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
 

@@ -10,10 +10,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "base/background_task.h"
 #include "base/control_names.h"
+#include "plates/list_operations.h"
 #include "server/registry.h"
 #include "server/service.h"
 #include "service/service_client.h"
@@ -409,6 +411,50 @@ TEST_F(QueryRunTest, EmptyListEndsAtOnceAndProgramEndStopsARun) {
     EXPECT_TRUE(report.clean());
     EXPECT_EQ(window_.messagesSoFar().size(), 1u);
     relay.release();
+}
+
+// Rows deleted and imported while two are being asked about: every answer
+// lands on the plate it was about, wherever that row went, or nowhere; an
+// answer cut at a zero byte still reads "ok"; a second run takes the first
+// run's failure texts away.
+TEST_F(QueryRunTest, AnswersLandOnThePlateAskedAboutWhateverTheListDid) {
+    addPlates({"粤B10001", "粤B10002", "粤B10003", "粤B10004"});
+    HoldingRelay relay(std::string("ok\0x", 4));
+    relay.hold();
+    QueryRun& run = makeRun(relay.address());
+    run.startClicked();
+    ASSERT_TRUE(relay.waitInFlight(2));  // 10001 and 10002
+    stores_.plates->setChecked(0, true);
+    deleteCheckedPlates(*stores_.plates);  // 10001 goes, the rest move up
+    stores_.plates->appendNumbered(gbk("粤B20001"), gbk("由外部导入"), 0);
+    relay.release();
+    ASSERT_TRUE(ended());
+
+    std::set<std::string> asked;
+    for (int k = 0; k < relay.received(); ++k) {
+        const std::string body = relay.body(k);
+        asked.insert(body.substr(body.find("%A4") + 3, 6));  // after the province
+    }
+    for (int row = 0; row < stores_.plates->rowCount(); ++row) {
+        const std::string plate = stores_.plates->cellText(row, PlateRow::kPlate).substr(2);
+        EXPECT_EQ(status(row) != 0, asked.count(plate) == 1) << plate;
+        if (status(row) != 0) {
+            EXPECT_EQ(status(row), 1) << plate;
+            EXPECT_EQ(background(row), kColourGreen) << plate;
+        }
+    }
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(run.availableCount(), relay.received() - 1);  // 10001's row was gone
+    EXPECT_EQ(column2(3), gbk("由外部导入"));
+
+    // A run with a bad token, then a good one: the failure text goes.
+    makeRun(relay.address(), [](std::stop_token) { return std::string("short"); }).startClicked();
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(column2(0), gbk("Token错误"));
+    makeRun(relay.address()).startClicked();
+    ASSERT_TRUE(ended(3));
+    EXPECT_EQ(column2(0), "");
+    EXPECT_EQ(background(0), kColourGreen);
 }
 
 // Tokens and rows over kept connections that the far side closes, resets or
