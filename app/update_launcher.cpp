@@ -3,12 +3,24 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <charconv>
 
 #include "app/instance_lock.h"
 #include "app/message_box.h"
 #include "base/program_values.h"
 
 namespace yhz {
+namespace {
+
+// The start sequence took the offer only with a signed decimal size.
+std::int64_t packageSizeOf(const ServiceInfo& info) {
+    std::int64_t size = -1;
+    std::from_chars(info.packageSize.data(), info.packageSize.data() + info.packageSize.size(),
+                    size);
+    return size;
+}
+
+}  // namespace
 
 // The update window's message boxes, owned by it.
 class UpdateWindowLauncher::OwnedMessages final : public MessageBoxes {
@@ -29,8 +41,13 @@ void UpdateWindowLauncher::runUpdate(const std::string& programVersion, const Se
     setup.programVersion = programVersion;
     const std::string folder = programDirectory();
     setup.request = {
-        info.latestVersion, info.packageName, info.packageAddress, folder,
-        folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()};
+        info.latestVersion,
+        info.packageName,
+        info.packageAddress,
+        folder,
+        folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(),
+        packageSizeOf(info),
+        info.packageSha256};
     // The new program would find this run's claim and refuse to start.
     setup.options.beforeStart = [this] { instance_.release(); };
     window_ = std::make_unique<UpdateWindow>(std::move(setup), *messages_);

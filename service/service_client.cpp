@@ -87,6 +87,9 @@ std::optional<ServiceInfo> parseServiceInfo(std::string_view utf8Json) {
     info.packageAddress = reader.getText("packageAddress");
     info.announcement = reader.getText("announcement");
     info.serviceConfigJson = reader.getText("serviceConfigJson");
+    info.packageSize = reader.getText("packageSize");
+    info.packageSha256 = reader.getText("packageSha256");
+    info.packageSignature = reader.getText("packageSignature");
     return info;
 }
 

@@ -12,6 +12,13 @@ struct ServiceInfo {  // all texts GBK
     std::string packageAddress;
     std::string announcement;
     std::string serviceConfigJson;  // a JSON object; "url1" is the relay address
+    // What the publisher signed about the package: its size in bytes
+    // (decimal), its SHA-256 (64 lower-case hex digits) and the Ed25519
+    // signature of both with the name and version (base64). Empty when the
+    // service sent none.
+    std::string packageSize;
+    std::string packageSha256;
+    std::string packageSignature;
 };
 
 class ServiceInfoSource {

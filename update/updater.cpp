@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "text/encoding.h"
+#include "update/file_digest.h"
 #include "update/program_start.h"
 #include "update/replacement.h"
 
@@ -123,8 +125,14 @@ void Updater::run(std::stop_token stop) {
     args.stop = stop;
     args.onTotal = [this](std::int64_t total) { total_.store(static_cast<double>(total)); };
     args.onReceived = [this](std::int64_t received) { received_.store(received); };
+    HttpLimits limits = options_.limits;
+    if (request_.packageSize >= 0) {
+        // Not a byte more than was signed for.
+        limits.maxBodyBytes =
+            std::min(limits.maxBodyBytes, static_cast<std::size_t>(request_.packageSize));
+    }
     const DownloadResult download =
-        HttpClient(options_.limits).download(request_.packageAddress, paths.package, args);
+        HttpClient(limits).download(request_.packageAddress, paths.package, args);
     if (download.outcome == DownloadOutcome::Stopped) {
         return;
     }
@@ -134,6 +142,16 @@ void Updater::run(std::stop_token stop) {
              "the download ended after " + std::to_string(download.received) + " of " +
                  std::to_string(download.announced) + " bytes, status " +
                  std::to_string(download.status));
+        return;
+    }
+    const std::optional<std::string> digest = fileSha256(paths.package);
+    if (download.received != request_.packageSize || !digest || *digest != request_.packageSha256) {
+        std::error_code ignored;
+        std::filesystem::remove(paths.package, ignored);
+        fail(UpdatePhase::Failed, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"),
+             "the package has " + std::to_string(download.received) + " bytes and SHA-256 " +
+                 digest.value_or("(unreadable)") + ", not " + std::to_string(request_.packageSize) +
+                 " and " + request_.packageSha256);
         return;
     }
     {

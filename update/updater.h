@@ -23,6 +23,10 @@ struct UpdateRequest {
     std::string packageAddress;     // GBK
     std::string programDirectory;   // this system's file names
     std::string runningExecutable;  // the program file of this run, in that folder
+    // What the signed offer says of the package; a download that differs
+    // is thrown away before a byte of it is unpacked.
+    std::int64_t packageSize = -1;
+    std::string packageSha256;  // 64 lower-case hex digits
 };
 
 enum class UpdatePhase {

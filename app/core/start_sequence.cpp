@@ -1,12 +1,14 @@
 #include "app/core/start_sequence.h"
 
 #include "base/program_values.h"
+#include "service/package_offer.h"
 #include "text/encoding.h"
 
 namespace yhz {
 
 StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
-                             MessageBoxes& messages, UpdateLauncher& updater) {
+                             MessageBoxes& messages, UpdateLauncher& updater,
+                             std::string_view updateKey) {
     StartResult result;
     if (guard.claim() == InstanceClaim::HeldByAnother) {
         messages.showMessage(
@@ -21,11 +23,31 @@ StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
     if (!result.info) {
         return result;
     }
-    if (result.info->latestVersion != kProgramVersion) {
-        messages.showMessage({gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."),
-                              gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
-        updater.runUpdate(std::string(kProgramVersion), *result.info);
-        result.outcome = StartOutcome::Updated;
+    if (result.info->latestVersion == kProgramVersion) {
+        return result;
+    }
+    // An offer that is not signed by the publisher's key, or not newer, is
+    // turned down once and the program runs on as if none were published.
+    const ServiceInfo& offer = *result.info;
+    switch (judgeOffer(offer, kProgramVersion, updateKey)) {
+        case OfferVerdict::Take:
+            messages.showMessage({gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."),
+                                  gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
+            updater.runUpdate(std::string(kProgramVersion), offer);
+            result.outcome = StartOutcome::Updated;
+            break;
+        case OfferVerdict::Unsigned:
+        case OfferVerdict::BadSignature:
+            messages.showMessage({gbk("发现新版本") + offer.latestVersion +
+                                      gbk("，但无法确认其安装包来自本软件的发布者，本次不更新。"),
+                                  gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Warning});
+            break;
+        case OfferVerdict::NotNewer:
+            messages.showMessage({gbk("服务器发布的版本") + offer.latestVersion +
+                                      gbk("不比当前版本") + std::string(kProgramVersion) +
+                                      gbk("新，本次不更新。"),
+                                  gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Warning});
+            break;
     }
     return result;
 }

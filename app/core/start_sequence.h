@@ -3,8 +3,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/window_access.h"
+#include "service/package_offer.h"
 #include "service/service_info.h"
 
 namespace yhz {
@@ -36,9 +38,13 @@ struct StartResult {
     std::optional<ServiceInfo> info;  // nullopt when the service could not be reached
 };
 
-// Single-instance rule, then the version check. The skin is applied by the
-// caller before this runs, since the rejection notice is already a window.
+// Single-instance rule, then the version check: a published version other
+// than the program's starts the updater when its package is signed with
+// `updateKey` and the version is newer; otherwise one message says why not
+// and the main window opens. The skin is applied by the caller before this
+// runs, since the rejection notice is already a window.
 StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
-                             MessageBoxes& messages, UpdateLauncher& updater);
+                             MessageBoxes& messages, UpdateLauncher& updater,
+                             std::string_view updateKey = trustedUpdateKey());
 
 }  // namespace yhz

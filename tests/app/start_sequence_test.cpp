@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "app/core/start_sequence.h"
+#include "service/package_offer.h"
 #include "support/recording_window.h"
+#include "support/signing_key.h"
 #include "text/encoding.h"
 
 namespace yhz {
@@ -71,22 +73,89 @@ TEST(StartSequence, EqualVersionOpensTheMainWindow) {
     }
 }
 
-TEST(StartSequence, AnyByteDifferenceStartsTheUpdater) {
-    for (const char* version : {"2.1.3", "2.1.2 ", "2.1.1", "", "2.1.2\t", "V2.1.2"}) {
+// Any byte difference leads to the offer; only a newer version signed with
+// the trusted key starts the updater. Everything else is said once, and the
+// main window opens as if nothing were published.
+TEST(StartSequence, OnlyASignedNewerPackageStartsTheUpdater) {
+    const test::SigningKey publisher;
+    const test::SigningKey stranger;
+    const std::string package = "PK-the-package-bytes";
+    enum class Expect { Update, Unsigned, NotNewer };
+    struct Case {
+        const char* version;
+        const test::SigningKey* signer;  // nullptr: no signature at all
+        std::string ServiceInfo::*tamper;
+        Expect expect;
+    };
+    const Case cases[] = {
+        {"2.1.3", &publisher, nullptr, Expect::Update},
+        {"2.10", &publisher, nullptr, Expect::Update},
+        {"2.1.3", nullptr, nullptr, Expect::Unsigned},
+        {"2.1.3", &stranger, nullptr, Expect::Unsigned},
+        {"2.1.3", &publisher, &ServiceInfo::packageSha256, Expect::Unsigned},
+        {"2.1.3", &publisher, &ServiceInfo::packageName, Expect::Unsigned},
+        {"2.1.1", &publisher, nullptr, Expect::NotNewer},
+        {"2.1.2 ", &publisher, nullptr, Expect::NotNewer},
+        {"V2.1.3", &publisher, nullptr, Expect::NotNewer},
+        {"", &publisher, nullptr, Expect::NotNewer},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.version + "\"");
         FakeGuard guard;
         FixedService service;
-        service.info = published(version);
+        service.info = published(c.version);
+        if (c.signer != nullptr) {
+            c.signer->signOffer(*service.info, package);
+        }
+        if (c.tamper != nullptr) {
+            (*service.info).*c.tamper = std::string(64, 'e');
+        }
         test::RecordingWindow boxes;
         RecordingUpdater updater;
-        const StartResult r = runStartSequence(guard, service, boxes, updater);
-        EXPECT_EQ(r.outcome, StartOutcome::Updated) << '"' << version << '"';
+        const StartResult r =
+            runStartSequence(guard, service, boxes, updater, publisher.publicHex());
         ASSERT_EQ(boxes.messages.size(), 1u);
-        EXPECT_EQ(boxes.messages[0].text, gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."));
         EXPECT_EQ(boxes.messages[0].caption, gbk("温馨提示："));
-        EXPECT_EQ(boxes.messages[0].icon, MessageIcon::Information);
-        EXPECT_EQ(updater.runs, 1);
-        EXPECT_EQ(updater.version, "2.1.2");
-        EXPECT_EQ(updater.info.packageName, "yhz-2.1.3.zip");
+        if (c.expect == Expect::Update) {
+            EXPECT_EQ(r.outcome, StartOutcome::Updated);
+            EXPECT_EQ(boxes.messages[0].text,
+                      gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."));
+            EXPECT_EQ(boxes.messages[0].icon, MessageIcon::Information);
+            EXPECT_EQ(updater.runs, 1);
+            EXPECT_EQ(updater.version, "2.1.2");
+            EXPECT_EQ(updater.info.packageName, "yhz-2.1.3.zip");
+            continue;
+        }
+        EXPECT_EQ(r.outcome, StartOutcome::OpenMainWindow);
+        EXPECT_TRUE(r.info.has_value());
+        EXPECT_EQ(updater.runs, 0);
+        EXPECT_EQ(boxes.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(
+            boxes.messages[0].text,
+            c.expect == Expect::Unsigned
+                ? gbk("发现新版本") + c.version +
+                      gbk("，但无法确认其安装包来自本软件的发布者，本次不更新。")
+                : gbk("服务器发布的版本") + c.version + gbk("不比当前版本2.1.2新，本次不更新。"));
+    }
+    // A build without a trusted key takes no offer at all.
+    FakeGuard guard;
+    FixedService service;
+    service.info = published("2.1.3");
+    publisher.signOffer(*service.info, package);
+    test::RecordingWindow boxes;
+    RecordingUpdater updater;
+    EXPECT_EQ(runStartSequence(guard, service, boxes, updater, "").outcome,
+              StartOutcome::OpenMainWindow);
+    EXPECT_EQ(updater.runs, 0);
+}
+
+TEST(StartSequence, VersionsCompareAsDottedNumbers) {
+    EXPECT_EQ(compareVersions("2.1.2", "2.1.2"), 0);
+    EXPECT_EQ(compareVersions("2.1", "2.1.0"), 0);
+    EXPECT_LT(*compareVersions("2.1.2", "2.1.10"), 0);
+    EXPECT_GT(*compareVersions("3", "2.99.99"), 0);
+    for (const char* bad : {"", "2..1", "2.1.", ".2", "2.1a", "-1", "2 .1"}) {
+        EXPECT_EQ(compareVersions(bad, "2.1.2"), std::nullopt) << bad;
     }
 }
 

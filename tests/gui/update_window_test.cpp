@@ -30,7 +30,8 @@ private:
         std::ofstream(program) << "the program of this run";
         UpdateWindow::Setup s;
         s.programVersion = "2.1.2";
-        s.request = {"2.2.0", gbk("云海舟"), address, folder.path().string(), program.string()};
+        s.request = {"2.2.0", gbk("云海舟"), address, folder.path().string(), program.string(), -1,
+                     {}};
         return s;
     }
     template <typename W>

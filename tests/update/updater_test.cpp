@@ -16,6 +16,7 @@
 #include "server/service.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
+#include "support/signing_key.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "update/updater.h"
@@ -85,12 +86,24 @@ protected:
         const auto info =
             ServiceClient("http://127.0.0.1:" + std::to_string(service_->port())).obtain();
         ASSERT_TRUE(info.has_value());
-        request_ = {info->latestVersion, info->packageName, info->packageAddress,
-                    dir_.path().string(), program_.string()};
+        request_ = {info->latestVersion,
+                    info->packageName,
+                    info->packageAddress,
+                    dir_.path().string(),
+                    program_.string(),
+                    -1,
+                    {}};
     }
 
-    // Runs one update to its end.
-    UpdateProgress runUpdate(const UpdateRequest& request) {
+    // Runs one update to its end. A request that names no digest gets the
+    // size and digest of the package the service serves, as a signed offer
+    // would name them.
+    UpdateProgress runUpdate(UpdateRequest request) {
+        if (request.packageSha256.empty() && fs::exists(served())) {
+            const std::string bytes = readFile(served());
+            request.packageSize = static_cast<std::int64_t>(bytes.size());
+            request.packageSha256 = test::sha256Hex(bytes);
+        }
         Updater::Options options;
         options.beforeStart = [this] { ++claimsLetGo_; };
         Updater updater(request, options);
@@ -186,6 +199,21 @@ TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {
     UpdateProgress progress = runUpdate(request);
     EXPECT_EQ(progress.phase, UpdatePhase::Failed);
     EXPECT_EQ(progress.total, static_cast<double>(whole.size()));
+    EXPECT_EQ(snapshot(dir_.path()), before);
+
+    // The bytes that arrive are not the ones the offer names: thrown away
+    // before anything is unpacked.
+    request = request_;
+    request.packageSize = static_cast<std::int64_t>(whole.size());
+    request.packageSha256 = test::sha256Hex(whole + "x");
+    progress = runUpdate(request);
+    EXPECT_EQ(progress.phase, UpdatePhase::Failed);
+    EXPECT_EQ(progress.message, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"));
+    EXPECT_EQ(snapshot(dir_.path()), before);
+    // Nor more of them than it names.
+    request.packageSize = static_cast<std::int64_t>(whole.size()) - 1;
+    request.packageSha256 = test::sha256Hex(whole);
+    EXPECT_EQ(runUpdate(request).phase, UpdatePhase::Failed);
     EXPECT_EQ(snapshot(dir_.path()), before);
 
     fs::remove(served());  // the service now answers 404
