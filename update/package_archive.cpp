@@ -122,7 +122,9 @@ ArchiveProblem describe(const unz_file_info64& info, const std::string& rawName,
     }
     entry.path = *path;
     entry.size = info.uncompressed_size;
-    const char last = rawName.empty() ? '\0' : rawName.back();
+    // Read from the decoded name: in a GBK name, the second byte of 乗, 誠,
+    // 運 and many more is the byte of "\\".
+    const char last = name.empty() ? '\0' : name.back();
     entry.directory = last == '/' || last == '\\' || (info.external_fa & kDosDirectory) != 0;
     if (unixHost(info)) {
         const auto mode = static_cast<mode_t>(info.external_fa >> 16);

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,15 +13,35 @@ extern char** environ;
 
 namespace yhz {
 
-bool startProgram(const std::string& path, std::chrono::milliseconds watch, std::stop_token stop) {
+namespace {
+
+bool present(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Ends a program that did not confirm in time, and reaps it.
+void endProgram(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    for (int k = 0; k < 50; ++k) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+pid_t spawnProgram(const std::string& path) {
     posix_spawnattr_t attr;
     posix_spawn_file_actions_t actions;
     if (posix_spawnattr_init(&attr) != 0) {
-        return false;
+        return -1;
     }
     if (posix_spawn_file_actions_init(&actions) != 0) {
         posix_spawnattr_destroy(&attr);
-        return false;
+        return -1;
     }
     // This process ignores SIGPIPE for its network code; the new program
     // starts with the default, and outlives this process's session.
@@ -43,23 +64,33 @@ bool startProgram(const std::string& path, std::chrono::milliseconds watch, std:
     ready = ready && posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (!ready) {
+    return ready ? pid : -1;
+}
+
+}  // namespace
+
+bool startConfirmedProgram(const std::string& path, const std::string& confirmation,
+                           std::chrono::milliseconds bound, std::stop_token stop) {
+    const pid_t pid = spawnProgram(path);
+    if (pid < 0) {
         return false;
     }
-
-    const auto until = std::chrono::steady_clock::now() + watch;
-    while (std::chrono::steady_clock::now() < until && !stop.stop_requested()) {
-        int status = 0;
-        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-        if (ended == pid) {
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const auto until = std::chrono::steady_clock::now() + bound;
+    while (!stop.stop_requested() && std::chrono::steady_clock::now() < until) {
+        if (present(confirmation)) {
+            return true;
         }
-        if (ended < 0) {
-            break;
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            // Ended: it counts only if it confirmed on its way out.
+            return present(confirmation);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return true;
+    if (present(confirmation)) {
+        return true;
+    }
+    endProgram(pid);
+    return false;
 }
 
 }  // namespace yhz

@@ -1,39 +1,176 @@
 #include "update/rename_journal.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace yhz {
+namespace {
 
-bool RenameJournal::move(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
+// Paths are written escaped, so that no name can end a line or a field.
+std::string escaped(const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+        if (c == '%' || c == '\n' || c == '\r' || c == '\t') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        unsigned value = 0;
+        if (text[k] == '%' && k + 2 < text.size() &&
+            std::sscanf(text.c_str() + k + 1, "%2x", &value) == 1) {
+            out += static_cast<char>(value);
+            k += 2;
+        } else {
+            out += text[k];
+        }
+    }
+    return out;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+void removeIfEmptyFolder(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::rmdir(path.c_str());
+    }
+}
+
+constexpr const char* kMove = "move";
+constexpr const char* kFolder = "folder";
+constexpr const char* kStart = "start";
+constexpr const char* kDone = "done";
+
+}  // namespace
+
+RenameJournal::RenameJournal(std::string file) : file_(std::move(file)) {
+    fd_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+RenameJournal::~RenameJournal() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // lets the lock go
+    }
+}
+
+bool RenameJournal::inUse(const std::string& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
         return false;
     }
-    steps_.push_back({from, to});
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return locked;
+}
+
+bool RenameJournal::append(const std::string& line) {
+    if (fd_ < 0) {
+        return false;
+    }
+    const std::string text = line + "\n";
+    // On disk before the step is taken: a power loss right after the rename
+    // must find it recorded.
+    return ::write(fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+           ::fsync(fd_) == 0;
+}
+
+bool RenameJournal::move(const std::string& from, const std::string& to) {
+    if (!append(std::string(kMove) + "\t" + escaped(from) + "\t" + escaped(to)) ||
+        std::rename(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    done_.push_back({Step::Move, from, to});
     return true;
 }
 
 bool RenameJournal::makeFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0755) == 0) {
-        steps_.push_back({std::string(), path});
-        return true;
-    }
     struct stat st {};
-    return errno == EEXIST && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::lstat(path.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode);
+    }
+    if (!append(std::string(kFolder) + "\t" + escaped(path)) || ::mkdir(path.c_str(), 0755) != 0) {
+        return false;
+    }
+    done_.push_back({Step::Folder, {}, path});
+    return true;
+}
+
+bool RenameJournal::noteStart(const std::string& path) {
+    return append(std::string(kStart) + "\t" + escaped(path));
+}
+
+bool RenameJournal::commit() {
+    done_.clear();
+    return append(kDone);
 }
 
 bool RenameJournal::rollBack() {
-    bool all = true;
-    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
-        const bool undone = step->from.empty()
-                                ? ::rmdir(step->to.c_str()) == 0
-                                : std::rename(step->to.c_str(), step->from.c_str()) == 0;
-        all = all && undone;
+    std::vector<Step> steps;
+    steps.swap(done_);
+    return undo(steps);
+}
+
+std::vector<RenameJournal::Step> RenameJournal::read(const std::string& file) {
+    std::vector<Step> steps;
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream whole;
+    whole << in.rdbuf();
+    const std::string text = whole.str();
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::vector<std::string> fields;
+        std::stringstream line(text.substr(start, end - start));
+        for (std::string field; std::getline(line, field, '\t');) {
+            fields.push_back(unescaped(field));
+        }
+        if (fields.size() == 3 && fields[0] == kMove) {
+            steps.push_back({Step::Move, fields[1], fields[2]});
+        } else if (fields.size() == 2 && fields[0] == kFolder) {
+            steps.push_back({Step::Folder, {}, fields[1]});
+        } else if (fields.size() == 2 && fields[0] == kStart) {
+            steps.push_back({Step::Start, {}, fields[1]});
+        } else if (fields.size() == 1 && fields[0] == kDone) {
+            steps.push_back({Step::Done, {}, {}});
+        }
     }
-    steps_.clear();
+    return steps;
+}
+
+bool RenameJournal::undo(const std::vector<Step>& steps) {
+    bool all = true;
+    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+        if (step->kind == Step::Folder) {
+            // Left alone when something else is in it now: nothing is lost.
+            removeIfEmptyFolder(step->to);
+        } else if (step->kind == Step::Move) {
+            const bool happened = exists(step->to) && !exists(step->from);
+            if (happened && std::rename(step->to.c_str(), step->from.c_str()) != 0) {
+                all = false;
+            }
+        }
+    }
     return all;
 }
 

@@ -17,8 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kStagingPrefix = ".yhz-update-";
-
 std::string problemText(ArchiveProblem problem) {
     switch (problem) {
         case ArchiveProblem::None:
@@ -113,13 +111,14 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
                                 const ReplaceSteps& steps, std::stop_token stop) {
     std::string staging = paths.directory + "/" + std::string(kStagingPrefix) + "XXXXXX";
     const bool staged = ::mkdtemp(staging.data()) != nullptr;
+    bool keepStaging = false;
     auto finish = [&](ReplaceOutcome outcome, std::string detail) {
         std::error_code ec;
-        if (staged) {
+        if (staged && !keepStaging) {
             fs::remove_all(staging, ec);
         }
         fs::remove(paths.package, ec);
-        return ReplaceResult{outcome, std::move(detail)};
+        return ReplaceResult{outcome, std::move(detail), keepStaging ? staging : std::string()};
     };
     if (!staged) {
         return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
@@ -156,11 +155,16 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
         return finish(ReplaceOutcome::Stopped, "stopped");
     }
 
-    RenameJournal journal;
+    RenameJournal journal(staging + "/" + std::string(kJournalName));
+    if (!journal.ready()) {
+        return finish(ReplaceOutcome::Refused, "the update's journal cannot be written");
+    }
     int backups = 0;
     auto undo = [&](std::string detail) {
         if (!journal.rollBack()) {
-            detail += "; not every change could be taken back";
+            // The files it could not return are only in there now.
+            keepStaging = true;
+            detail += "; not every change could be taken back, what was not is kept in " + staging;
         }
         return finish(ReplaceOutcome::RolledBack, std::move(detail));
     };
@@ -192,12 +196,18 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
         return undo("the new program could not be put in place");
     }
 
+    if (!journal.noteStart(paths.newExecutable)) {
+        return undo("the update's journal cannot be written");
+    }
     if (steps.beforeStart) {
         steps.beforeStart();
     }
-    if (!steps.start || !steps.start(paths.newExecutable, stop)) {
-        return undo("the new program did not start");
+    const std::string confirmation = staging + "/" + std::string(kConfirmationName);
+    if (!steps.start || !steps.start(paths.newExecutable, confirmation, stop)) {
+        return undo("the new program did not confirm that it runs");
     }
+    // The update stays even if the lines below never run: the next start
+    // finds it done (or confirmed) and only tidies up.
     journal.commit();
     std::error_code ec;
     fs::remove(paths.oldExecutable, ec);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 #include "update/update_paths.h"
 
@@ -16,8 +17,11 @@ struct ReplaceSteps {
     // Runs just before the new program starts (this run lets its
     // single-instance claim go here, or the new program would meet it).
     std::function<void()> beforeStart;
-    // Starts the program file; true when it runs.
-    std::function<bool(const std::string& path, std::stop_token stop)> start;
+    // Starts the program file; true once it has confirmed that it runs by
+    // making the file `confirmation` (see confirmUpdateStart()).
+    std::function<bool(const std::string& path, const std::string& confirmation,
+                       std::stop_token stop)>
+        start;
 };
 
 enum class ReplaceOutcome {
@@ -30,7 +34,16 @@ enum class ReplaceOutcome {
 struct ReplaceResult {
     ReplaceOutcome outcome = ReplaceOutcome::Refused;
     std::string detail;  // what went wrong, for the program's error output
+    // After a rollback that could not put everything back: the folder kept
+    // with the files it could not return (its "backup" holds the user's).
+    std::string keptFolder;
 };
+
+// The name every unpacking folder of an update starts with, in the program
+// folder; its journal and the new program's confirmation lie in it.
+inline constexpr std::string_view kStagingPrefix = ".yhz-update-";
+inline constexpr std::string_view kJournalName = "journal";
+inline constexpr std::string_view kConfirmationName = "confirmed";
 
 // Works on the package file of `paths`, which is removed whatever happens.
 // `runningExecutable` is the program file of this run, in the folder.

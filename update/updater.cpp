@@ -63,8 +63,9 @@ HttpLimits Updater::downloadLimits() {
 Updater::Updater(UpdateRequest request, Options options)
     : request_(std::move(request)), options_(std::move(options)) {
     if (!options_.start) {
-        options_.start = [](const std::string& path, std::stop_token stop) {
-            return startProgram(path, std::chrono::milliseconds(1000), stop);
+        options_.start = [](const std::string& path, const std::string& confirmation,
+                            std::stop_token stop) {
+            return startConfirmedProgram(path, confirmation, kStartConfirmationBound, stop);
         };
     }
     paths_ = updatePaths(request_.programDirectory, request_.packageName, request_.latestVersion);
@@ -170,6 +171,15 @@ void Updater::run(std::stop_token stop) {
             break;
         case ReplaceOutcome::Refused:
         case ReplaceOutcome::RolledBack:
+            if (!result.keptFolder.empty()) {
+                // Said as it is: not everything is back where it was.
+                fail(UpdatePhase::Failed,
+                     gbk("安装新版本没有成功，且未能把所有文件放回原处。没有放回的文件保存在：") +
+                         utf8ToLocal(result.keptFolder) +
+                         gbk("（其中的 backup 文件夹是您原来的文件）。"),
+                     result.detail);
+                break;
+            }
             fail(
                 UpdatePhase::Failed,
                 gbk("安装新版本没有成功，原来的软件已保留。请重新打开软件再试，或手动安装新版本。"),

@@ -51,8 +51,11 @@ public:
         HttpLimits limits = downloadLimits();
         // Runs on the task just before the new program starts.
         std::function<void()> beforeStart;
-        // Starts the new program; startProgram() when not set.
-        std::function<bool(const std::string& path, std::stop_token stop)> start;
+        // Starts the new program and waits for its confirmation;
+        // startConfirmedProgram() when not set.
+        std::function<bool(const std::string& path, const std::string& confirmation,
+                           std::stop_token stop)>
+            start;
     };
 
     // Checks at once what can refuse the update before anything is written:

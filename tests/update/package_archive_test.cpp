@@ -85,11 +85,14 @@ TEST_F(Unpack, everyEntryWithItsFoldersContentAndExecuteBit) {
         {.name = "bin\\tool", .content = "#!/bin/sh\n", .mode = 0100755},
         {.name = gbkName, .content = "program", .mode = 0, .utf8Flag = false},
         {.name = "empty.dat", .content = ""},
+        // GBK DF 5C: its last byte is that of a backslash.
+        {.name = gbk("說明運"), .content = "a file", .utf8Flag = false},
     });
     ASSERT_TRUE(result.ok()) << result.entry;
     EXPECT_EQ(result.directories, std::vector<std::string>{"lib"});
-    EXPECT_EQ(result.files,
-              (std::vector<std::string>{"lib/readme.txt", "bin/tool", "云海舟", "empty.dat"}));
+    EXPECT_EQ(result.files, (std::vector<std::string>{"lib/readme.txt", "bin/tool", "云海舟",
+                                                      "empty.dat", "說明運"}));
+    EXPECT_EQ(readFile(target_ / "說明運"), "a file");
     EXPECT_EQ(readFile(target_ / "lib/readme.txt"), "notes");
     EXPECT_EQ(readFile(target_ / "云海舟"), "program");
     EXPECT_EQ(readFile(target_ / "empty.dat"), "");

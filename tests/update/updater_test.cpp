@@ -3,7 +3,10 @@
 // the new program, every failure leaves the folder exactly as it was.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,8 +22,11 @@
 #include "support/signing_key.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
+#include "update/update_recovery.h"
 #include "update/updater.h"
 #include "zip_writer.h"
+
+extern char** environ;
 
 namespace yhz {
 namespace {
@@ -55,9 +61,11 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
     return items;
 }
 
-// The new program of the tests: says where it was started from.
+// The new program of the tests: says where it was started from, and
+// confirms that it runs as the real one does once its window shows.
 const std::string kNewProgram =
-    "#!/bin/sh\nprintf '%s' \"$0\" > \"$(dirname \"$0\")/started.txt\"\n";
+    "#!/bin/sh\nprintf '%s' \"$0\" > \"$(dirname \"$0\")/started.txt\"\n"
+    "for d in \"$(dirname \"$0\")\"/.yhz-update-*; do : > \"$d/confirmed\"; done\n";
 
 class Update : public ::testing::Test {
 protected:
@@ -173,6 +181,8 @@ TEST_F(Update, aPackageThatWillNotDoLeavesTheFolderAsItWas) {
         {"a program that fails at once",
          {{.name = "云海舟", .content = "#!/bin/sh\nexit 127\n", .mode = 0100755},
           {.name = "data/keep.txt", .content = "replaced"}}},
+        {"a program that ends after 1.5 s without a window",
+         {{.name = "云海舟", .content = "#!/bin/sh\nsleep 1.5\n", .mode = 0100755}}},
     };
     const auto before = snapshot(dir_.path());
     for (const auto& [what, entries] : packages) {
@@ -185,6 +195,101 @@ TEST_F(Update, aPackageThatWillNotDoLeavesTheFolderAsItWas) {
     }
     EXPECT_FALSE(fs::exists("/tmp/yhz-escaped.txt"));
     fs::remove_all(outside);
+}
+
+// A rollback that cannot put everything back keeps the unpacking folder,
+// with the user's file in its backup, and says where it is.
+TEST_F(Update, aRollbackThatCannotFinishKeepsTheUsersFilesAndSaysWhere) {
+    ASSERT_TRUE(test::writeZip(served().string(),
+                               {{.name = "云海舟", .content = kNewProgram, .mode = 0100755},
+                                {.name = "data/keep.txt", .content = "shipped"}}));
+    UpdateRequest request = request_;
+    Updater::Options options;
+    // The new program fails, and meanwhile its folder became a file: the
+    // user's keep.txt cannot go back into data/.
+    options.start = [this](const std::string&, const std::string&, std::stop_token) {
+        fs::rename(dir_.path() / "data", dir_.path() / "data-elsewhere");
+        writeFile(dir_.path() / "data", "in the way", fs::perms(0644));
+        return false;
+    };
+    const std::string bytes = readFile(served());
+    request.packageSize = static_cast<std::int64_t>(bytes.size());
+    request.packageSha256 = test::sha256Hex(bytes);
+    Updater updater(request, options);
+    BackgroundTaskOwner tasks;
+    ASSERT_TRUE(updater.start(tasks));
+    ASSERT_TRUE(tasks.waitIdle(std::chrono::seconds(60)));
+    const UpdateProgress progress = updater.progress();
+    EXPECT_EQ(progress.phase, UpdatePhase::Failed);
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+        if (entry.path().filename().string().rfind(".yhz-update-", 0) == 0) {
+            kept.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(readFile(kept[0] / "backup/1"), "expired plates");
+    EXPECT_NE(localToUtf8(progress.message).find(kept[0].string()), std::string::npos);
+    EXPECT_TRUE(fs::exists(program_));  // the old program is back
+}
+
+// A replacement killed part of the way: the next start undoes it when the
+// new program never confirmed, and finishes it when it did.
+TEST_F(Update, theStartAfterAKilledUpdateUndoesOrFinishesIt) {
+    ASSERT_TRUE(test::writeZip(served().string(),
+                               {{.name = "云海舟", .content = kNewProgram, .mode = 0100755},
+                                {.name = "data/keep.txt", .content = "shipped"}}));
+    const std::string package = readFile(served());
+    const auto before = snapshot(dir_.path());
+    for (const char* how : {"hang", "confirm"}) {
+        SCOPED_TRACE(how);
+        const fs::path zip = dir_.path() / "云海舟.zip";
+        writeFile(zip, package, fs::perms(0644));
+        pid_t pid = -1;
+        std::vector<std::string> args = {YHZ_INTERRUPTED_UPDATE,
+                                         dir_.path().string(),
+                                         program_.string(),
+                                         gbk("云海舟"),
+                                         "2.2.0",
+                                         how};
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+        // Killed once the new program is (about to be) started.
+        bool started = false;
+        for (int k = 0; k < 500 && !started; ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (const auto& entry : fs::directory_iterator(dir_.path())) {
+                const std::string journal = readFile(entry.path() / "journal");
+                const bool marked =
+                    std::string(how) == "hang" || fs::exists(entry.path() / "confirmed");
+                started = started || (journal.find("start\t") != std::string::npos && marked);
+            }
+        }
+        ASSERT_TRUE(started);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        ASSERT_FALSE(fs::exists(program_));  // moved aside when it died
+
+        const RecoveryReport report = recoverInterruptedUpdates(dir_.path().string(), "");
+        if (std::string(how) == "hang") {
+            EXPECT_EQ(report.undone, 1);
+            fs::remove(zip);  // what the replacement would have removed at its end
+            EXPECT_EQ(snapshot(dir_.path()), before);
+        } else {
+            EXPECT_EQ(report.finished, 1);
+            EXPECT_EQ(readFile(dir_.path() / "data/keep.txt"), "shipped");
+            EXPECT_TRUE(fs::exists(dir_.path() / "云海舟[2.2.0]"));
+            EXPECT_FALSE(fs::exists(dir_.path() / "old云海舟"));
+        }
+        EXPECT_TRUE(report.kept.empty());
+        // Nothing is left for a second start to do.
+        const RecoveryReport again = recoverInterruptedUpdates(dir_.path().string(), "");
+        EXPECT_EQ(again.finished + again.undone, 0);
+    }
 }
 
 TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {
