@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
         limits.totalTimeout = std::chrono::seconds(10);
         return yhz::HttpClient(limits).webRequest(serviceAddress + std::string(path), args);
     };
-    auto window = std::make_unique<yhz::MainWindow>(yhz::MainWindow::Startup{start.info, fetch});
+    auto window = std::make_unique<yhz::MainWindow>(
+        yhz::MainWindow::Startup{start.info, fetch, start.versionForPackageManager});
     window->show();
     const int code = QApplication::exec();
     return yhz::endRun(std::move(window), instance, code);

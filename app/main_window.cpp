@@ -136,6 +136,10 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
         if (!startup->info) {
             log_->appendLog(gbk("无法获取服务信息，本次启动未检查版本"));
         }
+        if (!startup->versionForPackageManager.empty()) {
+            log_->appendLog(gbk("发现新版本 ") + startup->versionForPackageManager +
+                            gbk("，请通过软件包管理器更新"));
+        }
         startupDone_ = false;
         tasks_->start("start-up data", [this, info = std::move(startup->info),
                                         fetch = std::move(startup->fetch)](std::stop_token stop) {

@@ -35,6 +35,9 @@ public:
     struct Startup {
         std::optional<ServiceInfo> info;
         InformationFetch fetch;
+        // A published version that an installed program leaves to the
+        // package manager: one line in the log.
+        std::string versionForPackageManager;
     };
 
     explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);

@@ -22,6 +22,12 @@ StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
         return result;
     }
     if (result.info->latestVersion != kProgramVersion) {
+        // The updater could never replace a program the package manager
+        // owns: every start would end in it and the main window never open.
+        if (!updater.canReplaceProgram()) {
+            result.versionForPackageManager = result.info->latestVersion;
+            return result;
+        }
         messages.showMessage({gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."),
                               gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
         updater.runUpdate(std::string(kProgramVersion), *result.info);

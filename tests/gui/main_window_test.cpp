@@ -272,9 +272,11 @@ private slots:
         info.latestVersion = "2.1.2";
         info.announcement = gbk("今日公告");
         info.serviceConfigJson = R"({"url1":"http://127.0.0.1:9/relay"})";
-        MainWindow w(MainWindow::Startup{info, [](std::string_view path, std::stop_token) {
+        MainWindow w(MainWindow::Startup{info,
+                                         [](std::string_view path, std::stop_token) {
                                              return std::string(path == "/GetLine.php" ? "2" : "");
-                                         }});
+                                         },
+                                         "2.2.0"});
         w.show();
         w.waitForStartupData();
         QCoreApplication::processEvents();
@@ -289,6 +291,8 @@ private slots:
         QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")
                     ->toPlainText()
                     .contains(QStringLiteral("----实际以官方查询为准，数据仅供参考-----")));
+        QVERIFY(w.log().content().find(gbk("发现新版本 2.2.0，请通过软件包管理器更新")) !=
+                std::string::npos);
         // Choosing 江苏盐城 points at site entry 18.
         regions->setCurrentIndex(17);
         QVERIFY(w.startupValues().site(w.access().selection("组合框1") + 1).find("js-yc") !=
@@ -296,7 +300,7 @@ private slots:
     }
 
     void missingServiceInformationIsLogged() {
-        MainWindow w(MainWindow::Startup{std::nullopt, {}});
+        MainWindow w(MainWindow::Startup{std::nullopt, {}, {}});
         w.waitForStartupData();
         QCoreApplication::processEvents();
         QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")
