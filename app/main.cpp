@@ -11,6 +11,7 @@
 #include "app/message_box.h"
 #include "app/run_end.h"
 #include "app/skin.h"
+#include "app/translations.h"
 #include "app/update_launcher.h"
 #include "base/profile.h"
 #include "net/http_client.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("云海舟"));
+    yhz::loadChineseTranslations(app);
     yhz::applySkin(app);
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 

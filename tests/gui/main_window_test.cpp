@@ -1,7 +1,10 @@
 // The real main window on the offscreen platform: controls, captions, the
 // window's own events.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -9,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -18,9 +23,11 @@
 #include <QWebEngineView>
 #include <thread>
 
+#include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
+#include "app/translations.h"
 #include "base/program_values.h"
 #include "text/encoding.h"
 
@@ -30,6 +37,21 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
+    // Runs `act` on the next modal dialog once it is shown.
+    template <typename Act>
+    static void whenModal(Act act) {
+        auto* poll = new QTimer;
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                poll->stop();
+                poll->deleteLater();
+                act(modal);
+            }
+        });
+        poll->start();
+    }
+
     template <typename W>
     W* find(MainWindow& w, const char* name) {
         auto* widget = w.findChild<W*>(QString::fromUtf8(name));
@@ -40,7 +62,10 @@ private:
     }
 
 private slots:
-    void initTestCase() { applySkin(*qApp); }
+    void initTestCase() {
+        QVERIFY(loadChineseTranslations(*qApp));
+        applySkin(*qApp);
+    }
 
     void controlsHaveTheirNamesCaptionsAndPlaces() {
         MainWindow w;
@@ -171,6 +196,39 @@ private slots:
         MessageBox::setNextAnswer(MessageAnswer::Yes);
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
+    }
+
+    void qtsOwnDialogsSpeakChinese() {
+        MainWindow w;
+        w.show();
+        // The close question, shown for real and answered 否.
+        QStringList buttons;
+        whenModal([&buttons](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            for (QAbstractButton* b : box->buttons()) {
+                // "是(&Y)": the text without its keyboard mark.
+                buttons << b->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+            }
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!w.close());
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+
+        // The save dialog of the exports: its title and buttons.
+        QString title;
+        QStringList dialogButtons;
+        whenModal([&](QWidget* modal) {
+            title = modal->windowTitle();
+            for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
+                dialogButtons << b->text();
+            }
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        QVERIFY(FileDialog::getSaveFileName(&w, MainWindow::fileFilter(), ".txt").isEmpty());
+        QCOMPARE(title, QStringLiteral("另存为"));
+        QVERIFY(dialogButtons.contains(QStringLiteral("取消")));
     }
 
     void firstPageChangeHidesTheAnnouncementForGood() {
