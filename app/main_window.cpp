@@ -25,6 +25,7 @@
 #include "app/retrieval_actions.h"
 #include "app/retrieval_progress_label.h"
 #include "app/skin.h"
+#include "app/window_growth.h"
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_values.h"
@@ -89,8 +90,11 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("云海舟查号软件"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/logo.png")));
-    // 846 x 667 outside; the client area holds 840 x 640 of controls.
-    setFixedSize(840, 640);
+    // 846 x 667 outside; the client area holds 840 x 640 of controls. That
+    // is the least it shows: a larger window gives the room to the browser,
+    // the lists and the log.
+    setMinimumSize(kFirstSize);
+    resize(kFirstSize);
     move(50, 50);
 
     buildHeader();
@@ -112,6 +116,8 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     buildLog();
     buildAnnouncement();
     buildMenus();
+    growth_ = std::make_unique<WindowGrowth>(kFirstSize);
+    addMainWindowGrowth(*growth_, this);
 
     access_ = std::make_unique<QtWindowAccess>(this);
     log_ = std::make_unique<OperationLog>(*access_);
@@ -333,6 +339,13 @@ void MainWindow::buildMenus() {
     };
     popupOver("超级列表框3", plateMenu_);
     popupOver("超级列表框1", segmentMenu_);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (growth_) {
+        growth_->apply(size());
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

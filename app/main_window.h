@@ -26,6 +26,7 @@ namespace yhz {
 
 class QtWindowAccess;
 class QueryRun;
+class WindowGrowth;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -39,6 +40,9 @@ public:
         // package manager: one line in the log.
         std::string versionForPackageManager;
     };
+
+    // The size of the window's inside when it opens, and the least it keeps.
+    static constexpr QSize kFirstSize{840, 640};
 
     explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);
     // Ends the run's work first (shutdown()), so that no task outlives the
@@ -76,6 +80,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void onPageChanged(int page);
@@ -101,6 +106,7 @@ private:
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
     WorkingSetTrimmer trimmer_{trimWorkingSet};
     std::unique_ptr<QueryRun> query_;
+    std::unique_ptr<WindowGrowth> growth_;
     // Pages and rows of the two retrievals, shared by their runs and the label.
     std::shared_ptr<RetrievalProgressMeter> segmentProgress_ =
         std::make_shared<RetrievalProgressMeter>();

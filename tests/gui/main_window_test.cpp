@@ -231,6 +231,41 @@ private slots:
         QVERIFY(dialogButtons.contains(QStringLiteral("取消")));
     }
 
+    void extraRoomGoesToTheBrowserTheListsAndTheLog() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.minimumSize(), QSize(840, 640));
+        const char* names[] = {"互联网浏览器1", "超级列表框1", "超级列表框3", "编辑框_日志",
+                               "按钮1",         "按钮2",       "按钮3",       "超级按钮_开始查询",
+                               "组合框2",       "标签1"};
+        QList<QRect> first;
+        for (const char* name : names) {
+            first << find<QWidget>(w, name)->geometry();
+        }
+
+        w.resize(1600, 1000);
+        QTRY_COMPARE(w.size(), QSize(1600, 1000));
+        const int pages = 456;  // three fifths of the 760 extra pixels; the log has the rest
+        const QSize grown[] = {{pages, 360}, {pages, 360}, {pages, 360}, {304, 360}};
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->size(), first[k].size() + grown[k]);
+        }
+        QCOMPARE(find<QWidget>(w, "分组框2")->x(), 472 + pages);
+        // The controls above them keep their places, and so their order.
+        for (int k = 4; k < 10; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->geometry(), first[k]);
+        }
+
+        // Back at the first size, every place is the first one again.
+        w.resize(840, 640);
+        QTRY_COMPARE(w.size(), QSize(840, 640));
+        for (int k = 0; k < 10; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->geometry(), first[k]);
+        }
+        QCOMPARE(find<QTabWidget>(w, "选择夹2")->geometry(), QRect(0, 80, 472, 560));
+    }
+
     void firstPageChangeHidesTheAnnouncementForGood() {
         MainWindow w;
         w.show();
