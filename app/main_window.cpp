@@ -226,6 +226,11 @@ void MainWindow::buildHeader() {
     auto* title = transparentLabel(band, "标签1", 80, 14, 508, 56, "云海舟车牌自编选号查询软件",
                                    faceFont("微软雅黑", 37, true));
     title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    // The retrievals' pages and rows, at the band's right end: nothing of a
+    // page lies under it, and it shows whichever page is open.
+    auto* progress = new RetrievalProgressLabel(band, segmentProgress_, expiredProgress_);
+    progress->setObjectName(fromName(control::kRetrievalProgress));
+    progress->setFont(defaultFont(12, false));
 
     trimTimer_ = new QTimer(this);
     trimTimer_->setObjectName(QStringLiteral("时钟1"));
@@ -242,11 +247,6 @@ void MainWindow::buildSegmentPage(QWidget* page) {
     place(new QPushButton(QStringLiteral("采集逾期"), page), "按钮2", 288, 40 - top, 88, 32);
     place(new QPushButton(QStringLiteral("采集号段"), page), "按钮3", 376, 40 - top, 88, 32);
     place(new BrowserView(page), "互联网浏览器1", 3, 74 - top, 464, 480);
-    // Over the page's top right corner, right under 按钮2 and 按钮3; the
-    // page keeps its place and the label shows only around a run.
-    auto* progress = place(new RetrievalProgressLabel(page, segmentProgress_, expiredProgress_),
-                           control::kRetrievalProgress.data(), 200, 76 - top, 264, 22);
-    progress->setFont(defaultFont(12, false));
 }
 
 void MainWindow::buildFilterPage(QWidget* page) {
