@@ -298,6 +298,13 @@ void MainWindow::buildQueryPage(QWidget* page) {
     auto* bar = place(new QueryProgressBar(box, [this] { return query_->progress(); }),
                       control::kQueryProgress.data(), 200, 113, 242, 23);
     bar->setFont(defaultFont(12, false));
+    // A list that shrinks is shown anew; emptied, it has no run's figures.
+    QAbstractItemModel* rows = list->model();
+    connect(rows, &QAbstractItemModel::modelReset, bar, [rows, bar] {
+        if (rows->rowCount() == 0) {
+            bar->clear();
+        }
+    });
 }
 
 void MainWindow::buildAnnouncement() {

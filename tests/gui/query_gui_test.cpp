@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -142,6 +143,11 @@ private slots:
         // The bar and the counter beside the list tell the same story.
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("透明标签_剩余"))->text(),
                  QStringLiteral("0"));
+
+        // "全部删除" leaves no list for the last run's figures to describe.
+        w.plateMenu()->findChild<QAction*>(QStringLiteral("全部删除"))->trigger();
+        QTRY_VERIFY(bar->text().isEmpty());
+        QVERIFY(bar->value() < bar->minimum());
     }
 
     void cleanupTestCase() { service_.reset(); }
