@@ -121,7 +121,7 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
 
     access_ = std::make_unique<QtWindowAccess>(this);
     log_ = std::make_unique<OperationLog>(*access_);
-    new ListActions(this, *access_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
+    new ListActions(this, *access_, *log_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
                     defaultSuffix());
     RetrievalPlace retrieval{*access_,        *log_,          *tasks_,        *startupValues_,
                              lists_.segments, lists_.expired, dataDirectory()};

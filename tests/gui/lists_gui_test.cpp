@@ -223,6 +223,7 @@ private slots:
         QCOMPARE(said->text, gbk("筛选完毕！"));
         QCOMPARE(said->caption, gbk("温馨提示："));
         QVERIFY(said->icon == MessageIcon::Information);
+        QVERIFY(w.log().content().find(gbk("筛选完毕！本次列出17个号牌")) != std::string::npos);
 
         QTableView* view = list(w, "超级列表框3");
         QTRY_COMPARE(view->model()->rowCount(), 17);
