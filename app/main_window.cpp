@@ -170,6 +170,7 @@ void MainWindow::buildQueryRun(const std::string& serviceAddress) {
     services.accessToken = [client, id = services.userId] { return client->accessToken(id); };
     services.relayAddress = [values = startupValues_.get()] { return values->relayAddress(); };
     services.trimWorkingSet = [this] { trimmer_.request(); };
+    services.log = [this](const std::string& line) { log_->appendLog(line); };
     query_ = std::make_unique<QueryRun>(*access_, *tasks_,
                                         QueryStores{lists_.plates, lists_.colours, lists_.expired},
                                         std::move(services));

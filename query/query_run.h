@@ -45,6 +45,8 @@ struct QueryServices {
         post;
     // Called after every wait of the controller.
     std::function<void()> trimWorkingSet;
+    // Takes the one operation-log line (GBK) at the end of each run.
+    std::function<void(const std::string& line)> log;
 };
 
 class QueryRun {
@@ -82,6 +84,7 @@ private:
     void askRelay(const std::shared_ptr<Run>& run, int row, std::stop_token stop);
     void countAvailable(const std::shared_ptr<Run>& run);
     void finish(const std::shared_ptr<Run>& run);
+    void logEnd(const Run& run);
     void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
 
     WindowAccess& window_;
