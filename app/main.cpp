@@ -22,6 +22,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("云海舟"));
+    // The installed desktop entry: taskbars match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.yunhaizhou.Yunhaizhou"));
     yhz::loadChineseTranslations(app);
     yhz::applySkin(app);
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
