@@ -19,12 +19,13 @@
 
 namespace yhz {
 
-ListActions::ListActions(QWidget* window, WindowAccess& access, BackgroundTaskOwner& tasks,
-                         ListStores stores, QMenu* plateMenu, QMenu* segmentMenu,
-                         QString fileFilter, QString defaultSuffix)
+ListActions::ListActions(QWidget* window, WindowAccess& access, OperationLog& log,
+                         BackgroundTaskOwner& tasks, ListStores stores, QMenu* plateMenu,
+                         QMenu* segmentMenu, QString fileFilter, QString defaultSuffix)
     : QObject(window),
       window_(window),
       access_(access),
+      log_(log),
       tasks_(tasks),
       stores_(std::move(stores)),
       fileFilter_(std::move(fileFilter)),
@@ -105,9 +106,10 @@ void ListActions::inBackground(const char* name, std::function<void(std::stop_to
 
 void ListActions::filterPlates() {
     access_.setEnabled(control::kFilterButton, false);
-    inBackground("expansion",
-                 [&access = access_, segments = stores_.segments, plates = stores_.plates](
-                     std::stop_token stop) { runExpansion(access, *segments, *plates, stop); });
+    inBackground("expansion", [&access = access_, &log = log_, segments = stores_.segments,
+                               plates = stores_.plates](std::stop_token stop) {
+        runExpansion(access, *segments, *plates, stop, &log);
+    });
 }
 
 void ListActions::importPlateFile() {

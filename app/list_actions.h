@@ -21,15 +21,16 @@ class QWidget;
 namespace yhz {
 
 class BackgroundTaskOwner;
+class OperationLog;
 class WindowAccess;
 class StoreModel;
 
 class ListActions final : public QObject {
     Q_OBJECT
 public:
-    ListActions(QWidget* window, WindowAccess& access, BackgroundTaskOwner& tasks,
-                ListStores stores, QMenu* plateMenu, QMenu* segmentMenu, QString fileFilter,
-                QString defaultSuffix);
+    ListActions(QWidget* window, WindowAccess& access, OperationLog& log,
+                BackgroundTaskOwner& tasks, ListStores stores, QMenu* plateMenu, QMenu* segmentMenu,
+                QString fileFilter, QString defaultSuffix);
 
     // Background tasks started here that have not finished yet.
     int runningTasks() const { return running_->load(); }
@@ -47,6 +48,7 @@ private:
 
     QWidget* window_;
     WindowAccess& access_;
+    OperationLog& log_;
     BackgroundTaskOwner& tasks_;
     ListStores stores_;
     QString fileFilter_;

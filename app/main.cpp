@@ -13,6 +13,7 @@
 #include "app/program_services.h"
 #include "app/run_end.h"
 #include "app/skin.h"
+#include "app/translations.h"
 #include "app/update_launcher.h"
 #include "base/profile.h"
 #include "base/program_values.h"
@@ -46,6 +47,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("云海舟"));
+    // The installed desktop entry: taskbars match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.yunhaizhou.Yunhaizhou"));
+    yhz::loadChineseTranslations(app);
     yhz::applySkin(app);
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 
@@ -64,7 +68,8 @@ int main(int argc, char* argv[]) {
         return start.exitCode;
     }
 
-    auto window = std::make_unique<yhz::MainWindow>(services.startup(start.info));
+    auto window = std::make_unique<yhz::MainWindow>(
+        services.startup(start.info, start.versionForPackageManager));
     window->show();
     // Once the window is up, an update that started this run may let the
     // old program go.

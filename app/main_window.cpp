@@ -25,6 +25,7 @@
 #include "app/retrieval_actions.h"
 #include "app/retrieval_progress_label.h"
 #include "app/skin.h"
+#include "app/window_growth.h"
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_values.h"
@@ -89,8 +90,11 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     setObjectName(QStringLiteral("主窗口"));
     setWindowTitle(QStringLiteral("云海舟查号软件"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/logo.png")));
-    // 846 x 667 outside; the client area holds 840 x 640 of controls.
-    setFixedSize(840, 640);
+    // 846 x 667 outside; the client area holds 840 x 640 of controls. That
+    // is the least it shows: a larger window gives the room to the browser,
+    // the lists and the log.
+    setMinimumSize(kFirstSize);
+    resize(kFirstSize);
     move(50, 50);
 
     buildHeader();
@@ -112,10 +116,12 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     buildLog();
     buildAnnouncement();
     buildMenus();
+    growth_ = std::make_unique<WindowGrowth>(kFirstSize);
+    addMainWindowGrowth(*growth_, this);
 
     access_ = std::make_unique<QtWindowAccess>(this);
     log_ = std::make_unique<OperationLog>(*access_);
-    new ListActions(this, *access_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
+    new ListActions(this, *access_, *log_, *tasks_, lists_, plateMenu_, segmentMenu_, fileFilter(),
                     defaultSuffix());
     RetrievalPlace retrieval{*access_,        *log_,          *tasks_,        *startupValues_,
                              lists_.segments, lists_.expired, dataDirectory()};
@@ -137,6 +143,10 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     if (startup) {
         if (!startup->info) {
             log_->appendLog(gbk("无法获取服务信息，本次启动未检查版本"));
+        }
+        if (!startup->versionForPackageManager.empty()) {
+            log_->appendLog(gbk("发现新版本 ") + startup->versionForPackageManager +
+                            gbk("，请通过软件包管理器更新"));
         }
         startupDone_ = false;
         tasks_->start("start-up data", [this, info = std::move(startup->info),
@@ -164,6 +174,7 @@ void MainWindow::buildQueryRun(std::shared_ptr<ServiceClient> service) {
     services.relayClient = service->connections(HttpLimits{});
     services.relayAddress = [values = startupValues_.get()] { return values->relayAddress(); };
     services.trimWorkingSet = [this] { trimmer_.request(); };
+    services.log = [this](const std::string& line) { log_->appendLog(line); };
     query_ = std::make_unique<QueryRun>(*access_, *tasks_,
                                         QueryStores{lists_.plates, lists_.colours, lists_.expired},
                                         std::move(services));
@@ -220,6 +231,11 @@ void MainWindow::buildHeader() {
     auto* title = transparentLabel(band, "标签1", 80, 14, 508, 56, "云海舟车牌自编选号查询软件",
                                    faceFont("微软雅黑", 37, true));
     title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    // The retrievals' pages and rows, at the band's right end: nothing of a
+    // page lies under it, and it shows whichever page is open.
+    auto* progress = new RetrievalProgressLabel(band, segmentProgress_, expiredProgress_);
+    progress->setObjectName(fromName(control::kRetrievalProgress));
+    progress->setFont(defaultFont(12, false));
 
     trimTimer_ = new QTimer(this);
     trimTimer_->setObjectName(QStringLiteral("时钟1"));
@@ -236,11 +252,6 @@ void MainWindow::buildSegmentPage(QWidget* page) {
     place(new QPushButton(QStringLiteral("采集逾期"), page), "按钮2", 288, 40 - top, 88, 32);
     place(new QPushButton(QStringLiteral("采集号段"), page), "按钮3", 376, 40 - top, 88, 32);
     place(new BrowserView(page), "互联网浏览器1", 3, 74 - top, 464, 480);
-    // Over the page's top right corner, right under 按钮2 and 按钮3; the
-    // page keeps its place and the label shows only around a run.
-    auto* progress = place(new RetrievalProgressLabel(page, segmentProgress_, expiredProgress_),
-                           control::kRetrievalProgress.data(), 200, 76 - top, 264, 22);
-    progress->setFont(defaultFont(12, false));
 }
 
 void MainWindow::buildFilterPage(QWidget* page) {
@@ -292,6 +303,13 @@ void MainWindow::buildQueryPage(QWidget* page) {
     auto* bar = place(new QueryProgressBar(box, [this] { return query_->progress(); }),
                       control::kQueryProgress.data(), 200, 113, 242, 23);
     bar->setFont(defaultFont(12, false));
+    // A list that shrinks is shown anew; emptied, it has no run's figures.
+    QAbstractItemModel* rows = list->model();
+    connect(rows, &QAbstractItemModel::modelReset, bar, [rows, bar] {
+        if (rows->rowCount() == 0) {
+            bar->clear();
+        }
+    });
 }
 
 void MainWindow::buildAnnouncement() {
@@ -333,6 +351,13 @@ void MainWindow::buildMenus() {
     };
     popupOver("超级列表框3", plateMenu_);
     popupOver("超级列表框1", segmentMenu_);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (growth_) {
+        growth_->apply(size());
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

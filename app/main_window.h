@@ -27,6 +27,7 @@ namespace yhz {
 class QtWindowAccess;
 class QueryRun;
 class ServiceClient;
+class WindowGrowth;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -39,7 +40,13 @@ public:
         // Hands out the query tokens, over the connections the start made;
         // the profile's service when empty.
         std::shared_ptr<ServiceClient> service;
+        // A published version that an installed program leaves to the
+        // package manager: one line in the log.
+        std::string versionForPackageManager;
     };
+
+    // The size of the window's inside when it opens, and the least it keeps.
+    static constexpr QSize kFirstSize{840, 640};
 
     explicit MainWindow(std::optional<Startup> startup = std::nullopt, QWidget* parent = nullptr);
     // Ends the run's work first (shutdown()), so that no task outlives the
@@ -77,6 +84,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void onPageChanged(int page);
@@ -102,6 +110,7 @@ private:
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
     WorkingSetTrimmer trimmer_{trimWorkingSet};
     std::unique_ptr<QueryRun> query_;
+    std::unique_ptr<WindowGrowth> growth_;
     // Pages and rows of the two retrievals, shared by their runs and the label.
     std::shared_ptr<RetrievalProgressMeter> segmentProgress_ =
         std::make_shared<RetrievalProgressMeter>();

@@ -1,6 +1,7 @@
 #include "app/pattern_menu.h"
 
 #include <QMenu>
+#include <QStyle>
 
 #include "app/qt_text.h"
 #include "base/control_names.h"
@@ -14,6 +15,22 @@ void addChoice(QMenu* menu, std::string_view name, const QString& text) {
     action->setCheckable(true);
 }
 
+// The button tells at a glance that the filter is narrowed: marked (the
+// skin colours it) while any choice is on, with the count in its tip.
+void showChoices(QToolButton* button) {
+    int on = 0;
+    for (const QAction* choice : button->menu()->findChildren<QAction*>()) {
+        on += choice->isCheckable() && choice->isChecked() ? 1 : 0;
+    }
+    button->setProperty("patternsOn", on > 0);
+    button->setToolTip(
+        on == 0 ? QStringLiteral("靓号：勾选的图案任一即可，另可限定尾号；都不勾选时不限")
+                : QStringLiteral("靓号：已选 %1 项，筛选只留下符合的号码").arg(on));
+    // A dynamic property takes effect in the style sheet only when polished anew.
+    button->style()->unpolish(button);
+    button->style()->polish(button);
+}
+
 }  // namespace
 
 QToolButton* makePatternButton(QWidget* parent, int x, int y, int w, int h) {
@@ -21,7 +38,6 @@ QToolButton* makePatternButton(QWidget* parent, int x, int y, int w, int h) {
     button->setObjectName(fromName(control::kPatternButton));
     button->setGeometry(x, y, w, h);
     button->setText(QStringLiteral("靓"));
-    button->setToolTip(QStringLiteral("靓号：勾选的图案任一即可，另可限定尾号；都不勾选时不限"));
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
@@ -38,6 +54,12 @@ QToolButton* makePatternButton(QWidget* parent, int x, int y, int w, int h) {
         addChoice(tails, control::kTailDigitChoices[digit], QString::number(digit));
     }
     button->setMenu(menu);
+    showChoices(button);
+    for (QAction* choice : menu->findChildren<QAction*>()) {
+        if (choice->isCheckable()) {
+            QObject::connect(choice, &QAction::toggled, button, [button] { showChoices(button); });
+        }
+    }
     return button;
 }
 

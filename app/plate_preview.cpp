@@ -1,6 +1,7 @@
 #include "app/plate_preview.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QItemSelectionModel>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "app/qt_text.h"
@@ -24,6 +26,8 @@ constexpr int kOrdinaryWidth = 220;
 constexpr int kNewEnergyWidth = 240;
 constexpr std::size_t kOrdinaryBytes = 8;
 constexpr std::size_t kNewEnergyBytes = 9;
+// Between the preview and the row it shows.
+constexpr int kGap = 4;
 
 const QColor kPlateBlue(0x0a, 0x3f, 0xa8);
 const QColor kGreenTop(0xf2, 0xfb, 0xf4);
@@ -116,48 +120,77 @@ PlatePreview::PlatePreview(QAbstractItemView* list, QWidget* area)
     if (auto* selection = list_->selectionModel()) {
         connect(selection, &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex& current) {
-                    showFor(current, list_->visualRect(current).bottomLeft());
+                    showFor(current, list_->visualRect(current).left());
                 });
     }
+    // A scroll (wheel, keys, bar) moves other rows under a resting pointer.
+    // Queued: the view has taken its new offset by then.
+    connect(
+        list_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { followPointer(); },
+        Qt::QueuedConnection);
 }
 
 bool PlatePreview::eventFilter(QObject* watched, QEvent* event) {
     if (watched == viewport_ && label_) {
-        if (event->type() == QEvent::MouseMove) {
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            showFor(list_->indexAt(at), at);
-        } else if (event->type() == QEvent::Leave || event->type() == QEvent::Hide) {
-            label_->hide();
+        switch (event->type()) {
+            case QEvent::MouseMove:
+                pointer_ = static_cast<QMouseEvent*>(event)->position().toPoint();
+                followPointer();
+                break;
+            case QEvent::ContextMenu:
+                // The menu opens where the preview would stand.
+                label_->hide();
+                break;
+            case QEvent::Leave:
+            case QEvent::Hide:
+                pointer_.reset();
+                label_->hide();
+                break;
+            default:
+                break;
         }
     }
     return QObject::eventFilter(watched, event);
 }
 
-void PlatePreview::showFor(const QModelIndex& index, QPoint inList) {
+void PlatePreview::followPointer() {
+    if (pointer_ && viewport_) {
+        showFor(list_->indexAt(*pointer_), pointer_->x());
+    }
+}
+
+void PlatePreview::showFor(const QModelIndex& index, int pointerX) {
     QLabel* const label = label_.data();
     QWidget* const viewport = viewport_.data();
     if (label == nullptr || viewport == nullptr) {
         return;
     }
-    // Any cell of a row stands for the row's plate.
+    // Any cell of a row stands for the row's plate. Nothing shows while a
+    // menu is open: a child of the window would lie under it.
+    const QString plate =
+        index.isValid() ? index.siblingAtColumn(PlateRow::kPlate).data(Qt::DisplayRole).toString()
+                        : QString();
     const QImage picture =
-        index.isValid()
-            ? drawPlate(index.siblingAtColumn(PlateRow::kPlate).data(Qt::DisplayRole).toString())
-            : QImage();
+        QApplication::activePopupWidget() == nullptr ? drawPlate(plate) : QImage();
     if (picture.isNull()) {
         label->hide();
         return;
     }
     label->setPixmap(QPixmap::fromImage(picture));
+    label->setAccessibleName(plate);
     label->resize(picture.size());
-    // Below and right of the pointer, kept inside the area.
-    QPoint at = viewport->mapTo(area_, inList) + QPoint(16, 16);
-    at.setX(std::clamp(at.x(), 0, std::max(0, area_->width() - label->width())));
-    if (at.y() + label->height() > area_->height()) {
-        at.setY(at.y() - label->height() - 32);
+    // Above the row, over the rows already passed, so that the ones below
+    // the pointer stay in sight; below it only where the area has no room
+    // above. Right of the pointer, kept inside the area.
+    const QRect row = list_->visualRect(index);
+    const QPoint top = viewport->mapTo(area_, QPoint(pointerX, row.top()));
+    const QPoint bottom = viewport->mapTo(area_, QPoint(pointerX, row.bottom()));
+    int y = top.y() - kGap - label->height();
+    if (y < 0) {
+        y = std::min(bottom.y() + kGap, std::max(0, area_->height() - label->height()));
     }
-    at.setY(std::max(at.y(), 0));
-    label->move(at);
+    const int x = std::clamp(top.x() + 16, 0, std::max(0, area_->width() - label->width()));
+    label->move(x, y);
     label->raise();
     label->show();
 }

@@ -6,7 +6,9 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
+#include <optional>
 
 class QAbstractItemView;
 class QLabel;
@@ -21,7 +23,9 @@ namespace yhz {
 // new energy. Any other text is no plate to draw: a null image.
 QImage drawPlate(const QString& plate);
 
-// Shows the drawing in a small label over `area`, which holds the list.
+// Shows the drawing in a small label over `area`, which holds the list,
+// above the row under the pointer (or the selected row). The label's
+// accessible name is the plate it shows.
 class PlatePreview : public QObject {
 public:
     PlatePreview(QAbstractItemView* list, QWidget* area);
@@ -30,7 +34,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void showFor(const QModelIndex& index, QPoint inList);
+    void followPointer();
+    void showFor(const QModelIndex& index, int pointerX);
 
     QAbstractItemView* list_;
     // Kept apart from the list: while the list is being destroyed its
@@ -38,6 +43,8 @@ private:
     QPointer<QWidget> viewport_;
     QWidget* area_;
     QPointer<QLabel> label_;
+    // Where the pointer rests in the viewport; none once it has left.
+    std::optional<QPoint> pointer_;
 };
 
 }  // namespace yhz

@@ -18,8 +18,10 @@ std::optional<ServiceInfo> ProgramServices::obtain() {
     return service_->obtain();
 }
 
-MainWindow::Startup ProgramServices::startup(std::optional<ServiceInfo> info) const {
-    return {std::move(info), information_ ? information_->fetch() : informationFetch(), service_};
+MainWindow::Startup ProgramServices::startup(std::optional<ServiceInfo> info,
+                                             std::string versionForPackageManager) const {
+    return {std::move(info), information_ ? information_->fetch() : informationFetch(), service_,
+            std::move(versionForPackageManager)};
 }
 
 }  // namespace yhz

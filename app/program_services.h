@@ -27,9 +27,11 @@ public:
     // server's texts are asked for at the same moment.
     std::optional<ServiceInfo> obtain() override;
 
-    // What the main window starts from, given the service information the
-    // start sequence obtained.
-    MainWindow::Startup startup(std::optional<ServiceInfo> info) const;
+    // What the main window starts from, given what the start sequence found:
+    // the service information, and a new version left to the package
+    // manager ("" when none).
+    MainWindow::Startup startup(std::optional<ServiceInfo> info,
+                                std::string versionForPackageManager = {}) const;
 
 private:
     InformationFetch informationFetch() const;

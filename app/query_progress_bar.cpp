@@ -25,6 +25,12 @@ void QueryProgressBar::follow() {
     timer_->start();
 }
 
+void QueryProgressBar::clear() {
+    timer_->stop();
+    // Below the minimum: no bar and no text.
+    reset();
+}
+
 void QueryProgressBar::refresh() {
     const QueryProgress progress = source_();
     if (!progress.started()) {

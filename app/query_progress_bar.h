@@ -20,6 +20,9 @@ public:
 
     // From the start button: follow the run that just started.
     void follow();
+    // The plate list was emptied: the last run's figures no longer describe
+    // it. The bar stays where it is, empty, until the next run.
+    void clear();
 
 private:
     void refresh();

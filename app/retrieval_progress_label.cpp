@@ -1,5 +1,6 @@
 #include "app/retrieval_progress_label.h"
 
+#include <QEvent>
 #include <QTimer>
 
 namespace yhz {
@@ -8,6 +9,7 @@ namespace {
 constexpr int kPollMs = 250;
 // Long enough to read the end, short enough not to hide the page for good.
 constexpr int kLingerMs = 15'000;
+constexpr int kRightMargin = 8;
 }  // namespace
 
 RetrievalProgressLabel::RetrievalProgressLabel(
@@ -26,11 +28,27 @@ RetrievalProgressLabel::RetrievalProgressLabel(
         QStringLiteral("background: rgba(255, 255, 255, 225); color: #1f3a5f;"
                        "border: 1px solid #9db4cf; border-radius: 4px;"));
     hide();
+    parent->installEventFilter(this);
     poll_->setInterval(kPollMs);
     connect(poll_, &QTimer::timeout, this, &RetrievalProgressLabel::refresh);
     linger_->setSingleShot(true);
     linger_->setInterval(kLingerMs);
     connect(linger_, &QTimer::timeout, this, &QWidget::hide);
+}
+
+bool RetrievalProgressLabel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+        place();
+    }
+    return QLabel::eventFilter(watched, event);
+}
+
+void RetrievalProgressLabel::place() {
+    // At the right end of the parent, growing to the left, centred in its height.
+    const QWidget* parent = parentWidget();
+    const QSize wanted = sizeHint();
+    setGeometry(parent->width() - kRightMargin - wanted.width(),
+                (parent->height() - wanted.height()) / 2, wanted.width(), wanted.height());
 }
 
 void RetrievalProgressLabel::follow() {
@@ -55,10 +73,7 @@ void RetrievalProgressLabel::refresh() {
         return;
     }
     setText(lines.join(QLatin1Char('\n')));
-    // Right-aligned under the buttons, growing to the left.
-    const QSize wanted = sizeHint();
-    const int right = geometry().right();
-    setGeometry(right - wanted.width() + 1, y(), wanted.width(), wanted.height());
+    place();
     raise();
     show();
     using State = RetrievalProgress::State;

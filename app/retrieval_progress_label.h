@@ -1,6 +1,7 @@
 #pragma once
 // The pages and rows of the segment and expired-plate retrievals so far,
-// shown under their buttons while a run goes on and for a while after it.
+// shown at the right end of its parent while a run goes on and for a while
+// after it.
 // It polls the runs' own counts, so it tells what the lists hold.
 
 #include <QLabel>
@@ -20,8 +21,12 @@ public:
     // From the buttons: a run has just been started.
     void follow();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void refresh();
+    void place();
 
     std::shared_ptr<const RetrievalProgressMeter> segments_;
     std::shared_ptr<const RetrievalProgressMeter> expired_;

@@ -42,6 +42,9 @@ QLabel#标签1 { color: white; }
 QGroupBox { font-weight: bold; border: 1px solid #b9c4d0; border-radius: 4px; margin-top: 10px; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #0b3d7a; }
 QGroupBox#分组框1 { background: #fffbe6; border: 2px solid #f4b400; }
+QToolButton#按钮_靓号[patternsOn="true"] {
+    color: white; font-weight: bold; background: #e0781e; border: 1px solid #b85c10; border-radius: 3px;
+}
 )";
 
 }  // namespace

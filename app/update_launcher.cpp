@@ -7,6 +7,7 @@
 
 #include "app/instance_lock.h"
 #include "app/message_box.h"
+#include "base/installation.h"
 #include "base/program_values.h"
 
 namespace yhz {
@@ -53,6 +54,10 @@ void UpdateWindowLauncher::runUpdate(const std::string& programVersion, const Se
     window_ = std::make_unique<UpdateWindow>(std::move(setup), *messages_);
     messages_->owner = window_.get();
     window_->exec();
+}
+
+bool UpdateWindowLauncher::canReplaceProgram() const {
+    return installationOf(programDirectory()) == Installation::Portable;
 }
 
 std::unique_ptr<UpdateWindow> UpdateWindowLauncher::takeWindow() {

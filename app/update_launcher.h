@@ -19,6 +19,8 @@ public:
     // Shows the update window modally and returns when it has closed; the
     // window is kept for the end of the run (takeWindow).
     void runUpdate(const std::string& programVersion, const ServiceInfo& info) override;
+    // Only a portable program: an installed one is the package manager's.
+    bool canReplaceProgram() const override;
 
     // The closed window, for endRun; null when none was opened.
     std::unique_ptr<UpdateWindow> takeWindow();

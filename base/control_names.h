@@ -22,8 +22,8 @@ inline constexpr std::string_view kOpenRegionButton = "按钮1";
 inline constexpr std::string_view kExpiredButton = "按钮2";
 inline constexpr std::string_view kSegmentButton = "按钮3";
 inline constexpr std::string_view kBrowser = "互联网浏览器1";
-// Pages and rows of the retrievals so far: a small label over the browser's
-// top right corner, under 按钮2 and 按钮3, shown only around a run.
+// Pages and rows of the retrievals so far: a small label at the right end of
+// the header band 外形框1, over no page, shown only around a run.
 inline constexpr std::string_view kRetrievalProgress = "标签_采集进度";
 
 // Page "号码过滤".

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/installation.h"
+
 namespace yhz {
 
 std::string programDirectory() {
@@ -17,7 +19,15 @@ std::string programDirectory() {
 }
 
 std::string dataDirectory() {
-    return programDirectory() + "/data";
+    const std::string folder = programDirectory();
+    // An installed program cannot write beside itself (or must not: root
+    // can); its files go where the desktop keeps each user's data.
+    if (installationOf(folder) == Installation::Installed) {
+        if (const std::filesystem::path home = xdgDataHome(); !home.empty()) {
+            return installedDataDirectory(home).string();
+        }
+    }
+    return folder + "/data";
 }
 
 void ensureDirectory(const std::string& path) {

@@ -13,7 +13,9 @@ inline constexpr std::string_view kInstanceName = "云海舟";  // UTF-8, a plat
 
 // Directory holding the running executable, without a trailing separator.
 std::string programDirectory();
-// programDirectory() + "/data".
+// Where the program keeps its files: programDirectory() + "/data" for a
+// portable program, the XDG data folder's yunhaizhou/data for an installed
+// one (base/installation.h).
 std::string dataDirectory();
 // Creates `path` with every missing parent; the outcome is not reported.
 void ensureDirectory(const std::string& path);

@@ -1,6 +1,7 @@
 #include "plates/expansion.h"
 
 #include "base/control_names.h"
+#include "base/operation_log.h"
 #include "base/window_access.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -18,6 +19,18 @@ bool containsAny(std::string_view digits, const std::vector<std::string>& rules)
         }
     }
     return false;
+}
+
+// The log line at the end of a filter run: the plates listed, or why none.
+std::string expansionLogLine(int listed, int checkedSegments) {
+    if (listed > 0) {
+        return gbk("筛选完毕！本次列出") + std::to_string(listed) + gbk("个号牌");
+    }
+    if (checkedSegments == 0) {
+        return gbk("筛选完毕！未勾选投放号段，没有列出号牌");
+    }
+    return gbk("筛选完毕！勾选的") + std::to_string(checkedSegments) +
+           gbk("个号段中没有号码符合包含、不包含和靓号条件");
 }
 
 }  // namespace
@@ -91,11 +104,13 @@ std::string provincePrefix(const WindowAccess& window) {
 }
 
 void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates,
-                  std::stop_token stop) {
+                  std::stop_token stop, OperationLog* log) {
     DigitRules rules = DigitRules::parse(window.editText(control::kIncludeEdit),
                                          window.editText(control::kExcludeEdit));
     rules.patterns = NumberPatterns::read(window);
     const int count = segments.rowCount();
+    int checked = 0;
+    int listed = 0;
     for (int k = 0; k < count; ++k) {
         if (stop.stop_requested()) {
             return;
@@ -106,9 +121,14 @@ void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore
         if (!row || !row->checked) {
             continue;
         }
+        ++checked;
         expandSegment(row->segment, rules, [&](std::string&& plate) {
             plates.appendNumbered(provincePrefix(window) + plate, row->releaseTime, 1);
+            ++listed;
         });
+    }
+    if (log != nullptr) {
+        log->appendLog(expansionLogLine(listed, checked));
     }
     window.setEnabled(control::kFilterButton, true);
     window.setCurrentPage(kQueryPage);

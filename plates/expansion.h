@@ -14,6 +14,7 @@
 
 namespace yhz {
 
+class OperationLog;
 class WindowAccess;
 
 inline constexpr int kCandidatesPerSegment = 100;
@@ -55,11 +56,12 @@ void expandSegment(std::string_view segmentText, const DigitRules& rules, Emit&&
 std::string provincePrefix(const WindowAccess& window);
 
 // Reads the rules from 编辑框1 and 编辑框2 and the nice-number choices, appends the plates of every
-// checked segment to `plates`, then enables 超级按钮_筛选号牌, turns to the
-// page "查号" and says "筛选完毕！". Runs on the calling thread; a stop ends it
-// between segments, without the closing steps.
+// checked segment to `plates`, writes how many it listed to `log` (when
+// given), then enables 超级按钮_筛选号牌, turns to the page "查号" and says
+// "筛选完毕！". Runs on the calling thread; a stop ends it between segments,
+// without the closing steps.
 void runExpansion(WindowAccess& window, const SegmentStore& segments, PlateStore& plates,
-                  std::stop_token stop = {});
+                  std::stop_token stop = {}, OperationLog* log = nullptr);
 
 // One decimal step on a digit text: "0999" -> "1000", "99" -> "100".
 void incrementDigits(std::string& digits);

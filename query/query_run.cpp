@@ -8,6 +8,7 @@
 #include "base/control_names.h"
 #include "net/http_client.h"
 #include "query/query_request.h"
+#include "query/query_summary.h"
 #include "query/token_supply.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -204,6 +205,7 @@ void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
     if (stop.stop_requested()) {
         return;  // the program is ending; the window is going away
     }
+    logEnd(*run);
 
     window_.setEnabled(control::kStartQueryButton, true);
     window_.setEnabled(control::kStopQueryButton, false);
@@ -304,6 +306,20 @@ void QueryRun::finish(const std::shared_ptr<Run>& run) {
     // Under the lock: once the controller sees the count drop, nothing of
     // this worker touches the run any more.
     slotFreed_.notify_all();
+}
+
+void QueryRun::logEnd(const Run& run) {
+    if (!services_.log) {
+        return;
+    }
+    int total = 0;
+    int done = 0;
+    {
+        const std::scoped_lock lock(lock_);
+        total = run.total;
+        done = run.total - run.remaining;
+    }
+    services_.log(queryEndLine(tallyQueryRun(*stores_.colours, total, done)));
 }
 
 }  // namespace yhz

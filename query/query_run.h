@@ -51,6 +51,8 @@ struct QueryServices {
     std::optional<HttpClient> relayClient;
     // Called after every wait of the controller.
     std::function<void()> trimWorkingSet;
+    // Takes the one operation-log line (GBK) at the end of each run.
+    std::function<void(const std::string& line)> log;
 };
 
 class QueryRun {
@@ -98,6 +100,7 @@ private:
     void countDone(const std::shared_ptr<Run>& run);
     // The end of a worker, on every path out of it.
     void finish(const std::shared_ptr<Run>& run);
+    void logEnd(const Run& run);
     void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
 
     WindowAccess& window_;

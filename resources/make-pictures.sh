@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the window pictures (logo and button faces) with ImageMagick. The PNGs
-# are checked in; run this only to change them.
+# Draws the window pictures (logo and button faces) and the program's desktop
+# icons with ImageMagick. The PNGs are checked in; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")/pictures"
 im=convert-im6.q16
@@ -34,3 +34,24 @@ face normal '#4aa3ff' '#1565c0' '#0d47a1'
 face hover '#6fb8ff' '#1e7be0' '#0d47a1'
 face pressed '#1565c0' '#0d47a1' '#08306b'
 face disabled '#d5d9de' '#aab1b9' '#8d949c'
+
+# The program's icon for the desktop (hicolor theme, packaging/icons): the
+# logo's sail and waves on a square tile, drawn at each size.
+icon() {
+  local size=$1 s
+  s=$(awk "BEGIN { printf \"%.4f\", $size / 72 }")
+  # Everything on the tile first, then the rounded corners cut out of it all.
+  "$im" -size "${size}x${size}" gradient:'#1f6fd1'-'#0b3d7a' -alpha set \
+    -fill '#ffffff' -stroke none -draw "affine $s,0,0,$s,0,0 polygon 38,11 38,46 60,46" \
+    -fill '#cfe6ff' -draw "affine $s,0,0,$s,0,0 polygon 35,17 35,46 18,46" \
+    -fill '#f4b400' -draw "affine $s,0,0,$s,0,0 polygon 13,49 61,49 54,57 20,57" \
+    -draw "affine $s,0,0,$s,0,0 fill none stroke #9fd0ff stroke-width 2.5 \
+           path 'M 7,63 C 19,58 25,68 37,63 C 49,58 55,68 67,63'" \
+    \( -size "${size}x${size}" xc:none -fill white \
+       -draw "affine $s,0,0,$s,0,0 roundrectangle 2,2 69,69 14,14" \) \
+    -compose DstIn -composite -strip "../../packaging/icons/${size}.png"
+}
+mkdir -p ../../packaging/icons
+for size in 48 64 128 256; do
+  icon "$size"
+done

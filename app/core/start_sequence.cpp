@@ -26,6 +26,17 @@ StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
     if (result.info->latestVersion == kProgramVersion) {
         return result;
     }
+    // The updater could never replace a program the package manager owns:
+    // every start would end in it and the main window never open. A newer
+    // version is only mentioned in the log.
+    if (!updater.canReplaceProgram()) {
+        const std::optional<int> order =
+            compareVersions(result.info->latestVersion, kProgramVersion);
+        if (order && *order > 0) {
+            result.versionForPackageManager = result.info->latestVersion;
+        }
+        return result;
+    }
     // An offer that is not signed by the publisher's key, or not newer, is
     // turned down once and the program runs on as if none were published.
     const ServiceInfo& offer = *result.info;

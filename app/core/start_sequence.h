@@ -28,6 +28,8 @@ public:
     virtual ~UpdateLauncher() = default;
     // Shows the update window modally and returns when it has closed.
     virtual void runUpdate(const std::string& programVersion, const ServiceInfo& info) = 0;
+    // False for a program the package manager installed: it is never replaced.
+    virtual bool canReplaceProgram() const { return true; }
 };
 
 enum class StartOutcome { Rejected, Updated, OpenMainWindow };
@@ -36,6 +38,9 @@ struct StartResult {
     StartOutcome outcome = StartOutcome::OpenMainWindow;
     int exitCode = 0;                 // for Rejected and Updated
     std::optional<ServiceInfo> info;  // nullopt when the service could not be reached
+    // The published version an installed program leaves to the package
+    // manager (the main window says so in its log); empty when none.
+    std::string versionForPackageManager;
 };
 
 // Single-instance rule, then the version check: a published version other

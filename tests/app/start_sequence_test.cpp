@@ -24,6 +24,8 @@ struct FixedService : ServiceInfoSource {
 };
 
 struct RecordingUpdater : UpdateLauncher {
+    bool replaceable = true;
+    bool canReplaceProgram() const override { return replaceable; }
     int runs = 0;
     std::string version;
     ServiceInfo info;
@@ -157,6 +159,23 @@ TEST(StartSequence, VersionsCompareAsDottedNumbers) {
     for (const char* bad : {"", "2..1", "2.1.", ".2", "2.1a", "-1", "2 .1"}) {
         EXPECT_EQ(compareVersions(bad, "2.1.2"), std::nullopt) << bad;
     }
+}
+
+TEST(StartSequence, AnInstalledProgramLeavesANewVersionToThePackageManager) {
+    FakeGuard guard;
+    FixedService service;
+    service.info = published("2.1.3");
+    test::RecordingWindow boxes;
+    RecordingUpdater updater;
+    updater.replaceable = false;
+    const StartResult r = runStartSequence(guard, service, boxes, updater);
+    EXPECT_EQ(r.outcome, StartOutcome::OpenMainWindow);
+    EXPECT_EQ(r.versionForPackageManager, "2.1.3");
+    EXPECT_EQ(updater.runs, 0);
+    EXPECT_TRUE(boxes.messages.empty());
+    // Nothing to say when the versions agree.
+    service.info = published("2.1.2");
+    EXPECT_EQ(runStartSequence(guard, service, boxes, updater).versionForPackageManager, "");
 }
 
 TEST(StartSequence, UnreachableServiceSkipsTheVersionCheck) {

@@ -223,6 +223,7 @@ private slots:
         QCOMPARE(said->text, gbk("筛选完毕！"));
         QCOMPARE(said->caption, gbk("温馨提示："));
         QVERIFY(said->icon == MessageIcon::Information);
+        QVERIFY(w.log().content().find(gbk("筛选完毕！本次列出17个号牌")) != std::string::npos);
 
         QTableView* view = list(w, "超级列表框3");
         QTRY_COMPARE(view->model()->rowCount(), 17);
@@ -252,8 +253,12 @@ private slots:
         }
         QCOMPARE(checkable, 7 + 10);
         // Three equal digits in a row, ending in 8, besides "8" and not "4".
+        QVERIFY(!patterns->property("patternsOn").toBool());
         patterns->menu()->findChild<QAction*>(QStringLiteral("靓号_AAA"))->trigger();
         patterns->menu()->findChild<QAction*>(QStringLiteral("尾号_8"))->trigger();
+        // The button shows that the filter is narrowed, and by how many choices.
+        QVERIFY(patterns->property("patternsOn").toBool());
+        QVERIFY(patterns->toolTip().contains(QStringLiteral("已选 2 项")));
 
         MessageBox::setNextAnswer(MessageAnswer::Ok);
         w.findChild<QPushButton*>(QStringLiteral("超级按钮_筛选号牌"))->click();

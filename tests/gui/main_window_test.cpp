@@ -1,7 +1,10 @@
 // The real main window on the offscreen platform: controls, captions, the
 // window's own events.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -9,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -18,9 +23,11 @@
 #include <QWebEngineView>
 #include <thread>
 
+#include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
+#include "app/translations.h"
 #include "base/program_values.h"
 #include "text/encoding.h"
 
@@ -30,6 +37,21 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
+    // Runs `act` on the next modal dialog once it is shown.
+    template <typename Act>
+    static void whenModal(Act act) {
+        auto* poll = new QTimer;
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                poll->stop();
+                poll->deleteLater();
+                act(modal);
+            }
+        });
+        poll->start();
+    }
+
     template <typename W>
     W* find(MainWindow& w, const char* name) {
         auto* widget = w.findChild<W*>(QString::fromUtf8(name));
@@ -40,7 +62,10 @@ private:
     }
 
 private slots:
-    void initTestCase() { applySkin(*qApp); }
+    void initTestCase() {
+        QVERIFY(loadChineseTranslations(*qApp));
+        applySkin(*qApp);
+    }
 
     void controlsHaveTheirNamesCaptionsAndPlaces() {
         MainWindow w;
@@ -173,6 +198,74 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
+    void qtsOwnDialogsSpeakChinese() {
+        MainWindow w;
+        w.show();
+        // The close question, shown for real and answered 否.
+        QStringList buttons;
+        whenModal([&buttons](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            for (QAbstractButton* b : box->buttons()) {
+                // "是(&Y)": the text without its keyboard mark.
+                buttons << b->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)")));
+            }
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!w.close());
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+
+        // The save dialog of the exports: its title and buttons.
+        QString title;
+        QStringList dialogButtons;
+        whenModal([&](QWidget* modal) {
+            title = modal->windowTitle();
+            for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
+                dialogButtons << b->text();
+            }
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        QVERIFY(FileDialog::getSaveFileName(&w, MainWindow::fileFilter(), ".txt").isEmpty());
+        QCOMPARE(title, QStringLiteral("另存为"));
+        QVERIFY(dialogButtons.contains(QStringLiteral("取消")));
+    }
+
+    void extraRoomGoesToTheBrowserTheListsAndTheLog() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.minimumSize(), QSize(840, 640));
+        const char* names[] = {"互联网浏览器1", "超级列表框1", "超级列表框3", "编辑框_日志",
+                               "按钮1",         "按钮2",       "按钮3",       "超级按钮_开始查询",
+                               "组合框2",       "标签1"};
+        QList<QRect> first;
+        for (const char* name : names) {
+            first << find<QWidget>(w, name)->geometry();
+        }
+
+        w.resize(1600, 1000);
+        QTRY_COMPARE(w.size(), QSize(1600, 1000));
+        const int pages = 456;  // three fifths of the 760 extra pixels; the log has the rest
+        const QSize grown[] = {{pages, 360}, {pages, 360}, {pages, 360}, {304, 360}};
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->size(), first[k].size() + grown[k]);
+        }
+        QCOMPARE(find<QWidget>(w, "分组框2")->x(), 472 + pages);
+        // The controls above them keep their places, and so their order.
+        for (int k = 4; k < 10; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->geometry(), first[k]);
+        }
+
+        // Back at the first size, every place is the first one again.
+        w.resize(840, 640);
+        QTRY_COMPARE(w.size(), QSize(840, 640));
+        for (int k = 0; k < 10; ++k) {
+            QCOMPARE(find<QWidget>(w, names[k])->geometry(), first[k]);
+        }
+        QCOMPARE(find<QTabWidget>(w, "选择夹2")->geometry(), QRect(0, 80, 472, 560));
+    }
+
     void firstPageChangeHidesTheAnnouncementForGood() {
         MainWindow w;
         w.show();
@@ -276,7 +369,7 @@ private slots:
                                          [](std::string_view path, std::stop_token) {
                                              return std::string(path == "/GetLine.php" ? "2" : "");
                                          },
-                                         nullptr});
+                                         nullptr, "2.2.0"});
         w.show();
         w.waitForStartupData();
         QCoreApplication::processEvents();
@@ -291,6 +384,8 @@ private slots:
         QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")
                     ->toPlainText()
                     .contains(QStringLiteral("----实际以官方查询为准，数据仅供参考-----")));
+        QVERIFY(w.log().content().find(gbk("发现新版本 2.2.0，请通过软件包管理器更新")) !=
+                std::string::npos);
         // Choosing 江苏盐城 points at site entry 18.
         regions->setCurrentIndex(17);
         QVERIFY(w.startupValues().site(w.access().selection("组合框1") + 1).find("js-yc") !=
@@ -298,7 +393,7 @@ private slots:
     }
 
     void missingServiceInformationIsLogged() {
-        MainWindow w(MainWindow::Startup{std::nullopt, {}, nullptr});
+        MainWindow w(MainWindow::Startup{std::nullopt, {}, nullptr, {}});
         w.waitForStartupData();
         QCoreApplication::processEvents();
         QVERIFY(find<QPlainTextEdit>(w, "编辑框_日志")

@@ -1,7 +1,11 @@
 // The plate drawings and their preview over the query page's list of the
 // real window.
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -111,6 +115,50 @@ private slots:
         view->setCurrentIndex(view->model()->index(0, 1));
         QTRY_VERIFY(preview->isVisible());
         QCOMPARE(shown().width(), 220);
+    }
+
+    void previewFollowsAScrollAndStepsAsideForMenus() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        PlateStore& plates = *w.lists().plates;
+        for (int k = 0; k < 60; ++k) {
+            plates.appendNumbered(gbk("粤B1") + std::to_string(1000 + k), "2024-01-02", 1);
+        }
+        w.findChild<QTabWidget*>()->setCurrentIndex(2);
+        auto* view = w.findChild<QTableView*>(QStringLiteral("超级列表框3"));
+        QTRY_COMPARE(view->model()->rowCount(), 60);
+        auto* preview = w.findChild<QLabel*>(QStringLiteral("图片框_号牌预览"));
+        const auto plateAt = [&](QPoint at) {
+            return view->indexAt(at).siblingAtColumn(1).data().toString();
+        };
+
+        const QPoint at = view->visualRect(view->model()->index(3, 1)).center();
+        QTest::mouseMove(view->viewport(), at);
+        QTRY_VERIFY(preview->isVisible());
+        QCOMPARE(preview->accessibleName(), QStringLiteral("粤B11003"));
+        // Above the row: the rows below the pointer stay in sight.
+        const QRect row = view->visualRect(view->model()->index(3, 1));
+        const QPoint rowTop = view->viewport()->mapTo(preview->parentWidget(), row.topLeft());
+        QVERIFY(preview->geometry().bottom() < rowTop.y());
+
+        // The wheel (or any scroll) moves other rows under the resting pointer.
+        view->verticalScrollBar()->setValue(10);
+        QVERIFY(plateAt(at) != QStringLiteral("粤B11003"));
+        QTRY_COMPARE(preview->accessibleName(), plateAt(at));
+        QVERIFY(preview->isVisible());
+
+        // A right click puts it away, and it stays away while the menu is open.
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &click);
+        QVERIFY(!preview->isVisible());
+        QTRY_VERIFY(QApplication::activePopupWidget() == w.plateMenu());
+        QTest::mouseMove(view->viewport(), at + QPoint(0, 30));
+        QTest::qWait(100);
+        QVERIFY(!preview->isVisible());
+        w.plateMenu()->close();
+        QTest::mouseMove(view->viewport(), at);
+        QTRY_VERIFY(preview->isVisible());
     }
 };
 

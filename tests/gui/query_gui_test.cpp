@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -93,6 +94,9 @@ private slots:
         QTRY_COMPARE(view->model()->data(view->model()->index(3, 2)).toString(),
                      QStringLiteral("号牌格式错误"));
         QCOMPARE(background(3), QColor(0x80, 0x80, 0x80));
+        // One log line with the run's figures.
+        QVERIFY(w.log().content().find(gbk("查询结束！共4个：可用1个，占用1个，逾期1个，失败1个")) !=
+                std::string::npos);
 
         const QByteArray shot = qgetenv("YHZ_QUERY_SCREENSHOT");
         if (!shot.isEmpty()) {
@@ -142,6 +146,11 @@ private slots:
         // The bar and the counter beside the list tell the same story.
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("透明标签_剩余"))->text(),
                  QStringLiteral("0"));
+
+        // "全部删除" leaves no list for the last run's figures to describe.
+        w.plateMenu()->findChild<QAction*>(QStringLiteral("全部删除"))->trigger();
+        QTRY_VERIFY(bar->text().isEmpty());
+        QVERIFY(bar->value() < bar->minimum());
     }
 
     void cleanupTestCase() { service_.reset(); }

@@ -210,7 +210,7 @@ private slots:
         QVERIFY(total < log.find(gbk("号段获取完毕！")));
         QCOMPARE(log.find(gbk("当前共检索到"), total + 1), std::string::npos);
 
-        // Under the buttons: the pages and rows the run took, as the list holds them.
+        // The pages and rows the run took, as the list holds them.
         auto* progress = find<QLabel>(w, "标签_采集进度");
         QVERIFY(progress->isVisible());
         const long long pages =
@@ -218,7 +218,10 @@ private slots:
             sim::kSegmentPageSize;
         QTRY_COMPARE(progress->text(),
                      QStringLiteral("号段：完毕，共 %1 页 %2 条").arg(pages).arg(releases.size()));
-        QVERIFY(progress->geometry().top() >= segmentButton->geometry().bottom());
+        // In the header band, over nothing of the pages.
+        const QRect shown(progress->mapTo(&w, QPoint(0, 0)), progress->size());
+        QVERIFY(!shown.intersects(find<QTabWidget>(w, "选择夹2")->geometry()));
+        QVERIFY(find<QWidget>(w, "外形框1")->geometry().contains(shown));
         const QByteArray filterShot = qgetenv("YHZ_FILTER_SCREENSHOT");
         if (!filterShot.isEmpty()) {
             // The fetched segments on the 号码过滤 page, a few of them ticked.

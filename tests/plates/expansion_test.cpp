@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/operation_log.h"
 #include "support/recording_window.h"
 #include "text/encoding.h"
 
@@ -123,6 +124,29 @@ TEST_F(ExpansionRun, FinishesWithTheMessageWhenNothingIsChecked) {
     EXPECT_EQ(plates.rowCount(), 0);
     EXPECT_EQ(window.calls().back(), "message 温馨提示： 筛选完毕！");
     EXPECT_EQ(window.page, 2);
+}
+
+TEST_F(ExpansionRun, TheLogSaysHowManyPlatesWereListedOrWhyNone) {
+    struct Case {
+        const char* segment;
+        bool checked;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"A1B200 ~A1B299", true, "筛选完毕！本次列出17个号牌"},
+        {"A1B200 ~A1B299", false, "筛选完毕！未勾选投放号段，没有列出号牌"},
+        {"A44400 ~A44499", true, "筛选完毕！勾选的1个号段中没有号码符合包含、不包含和靓号条件"},
+    };
+    for (const Case& c : cases) {
+        segments.clear();
+        addSegment(c.segment, "t", c.checked);
+        OperationLog log(window);
+        runExpansion(window, segments, plates, {}, &log);
+        EXPECT_NE(log.content().find(" >>> " + gbk(c.line) + "\r\n"), std::string::npos) << c.line;
+    }
+    // The line comes before the closing message.
+    const auto calls = window.calls();
+    EXPECT_EQ(calls[calls.size() - 4].rfind("log ", 0), 0u);
 }
 
 TEST_F(ExpansionRun, ProvinceComesFromTheSelectedItem) {

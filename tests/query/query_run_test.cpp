@@ -149,6 +149,10 @@ protected:
         services.userId = "tester";
         services.relayAddress = [relay] { return relay; };
         services.trimWorkingSet = [this] { ++trims_; };
+        services.log = [this](const std::string& line) {
+            const std::scoped_lock lock(logMutex_);
+            log_.push_back(localToUtf8(line));
+        };
         // Earlier runs stay alive: their last threads may still be ending.
         runs_.push_back(std::make_unique<QueryRun>(window_, tasks_, stores_, std::move(services)));
         return *runs_.back();
@@ -173,6 +177,13 @@ protected:
                         expired_};
     std::atomic<int> trims_{0};
     std::vector<std::unique_ptr<QueryRun>> runs_;
+    std::mutex logMutex_;
+    std::vector<std::string> log_;  // UTF-8
+
+    std::string lastLogLine() {
+        const std::scoped_lock lock(logMutex_);
+        return log_.empty() ? std::string() : log_.back();
+    }
 };
 
 TEST(QueryRequest, BodyFieldsTypeAndAnswers) {
@@ -269,6 +280,7 @@ TEST_F(RealRelayTest, FreeTakenAndExpiredRowsInOneRunThenASecondRun) {
     EXPECT_EQ(said.text, gbk("查询结束！"));
     EXPECT_EQ(said.caption, gbk("温馨提示："));
     EXPECT_EQ(said.icon, MessageIcon::Information);
+    EXPECT_EQ(lastLogLine(), "查询结束！共4个：可用2个，占用1个，逾期1个，失败0个");
 
     // A second run starts from nothing: colours cleared, every row asked again.
     stores_.colours->setCellColour(0, 2, kColourBlack, kColourRed);
@@ -291,6 +303,7 @@ TEST_F(QueryRunTest, RelayDownGarbledOrWrongTokenMarksRowsAndEndsTheRun) {
         EXPECT_EQ(status(row), 0);
     }
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(lastLogLine(), "查询结束！共2个：可用0个，占用0个，逾期0个，失败2个");
 
     // An error page is shown as the relay sent it, status 500 or not.
     HoldingRelay broken(gbk("服务器错误"), 500);
@@ -312,6 +325,7 @@ TEST_F(QueryRunTest, RelayDownGarbledOrWrongTokenMarksRowsAndEndsTheRun) {
     EXPECT_EQ(relay.received(), 0);
     EXPECT_EQ(column2(0), gbk("Token错误"));
     EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(lastLogLine(), "查询结束！共2个：可用0个，占用0个，逾期0个，失败2个");
 
     // No relay address at all: every row failed.
     makeRun("").startClicked();
@@ -354,6 +368,7 @@ TEST_F(QueryRunTest, NeverMoreThanTwoInFlightAndStopEndsTheRunAtOnce) {
     ASSERT_TRUE(ended());
     EXPECT_EQ(relay.received(), 2);
     EXPECT_TRUE(window_.isEnabled(kStart));
+    EXPECT_EQ(lastLogLine(), "查询停止！已查询0/5个：可用0个，占用0个，逾期0个，失败0个");
 
     relay.release();
     ASSERT_TRUE(eventually([&] { return run.activeWorkers() == 0; }));

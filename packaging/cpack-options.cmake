@@ -1,0 +1,10 @@
+# Read by CPack once per generator: each form packs its own component, alone.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_COMPONENTS_ALL desktop)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+elseif(CPACK_GENERATOR STREQUAL "TGZ")
+  set(CPACK_COMPONENTS_ALL portable)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /)
+endif()
