@@ -7,16 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "retrieval/page_snapshot.h"
 #include "text/gbk_text.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
+using yhz::fuzz::check;
 
 const yhz::PageSnapshot& page() {
     static const yhz::PageSnapshot copy = *yhz::PageSnapshot::fromJson(

@@ -13,17 +13,14 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "update/package_archive.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
+using yhz::fuzz::check;
 
 struct Place {
     fs::path root;
