@@ -16,7 +16,6 @@ enum class RunEnd {
     Repeated,    // the page held the previous page's entries again
     PastTotal,   // entries came after the announced total had been reached
     PageLimit,   // more pages than any office's list fills
-    Stopped,     // the program is ending
 };
 
 class PageGuard {

@@ -53,12 +53,6 @@ private:
     RetrievalProgress::State ending_ = RetrievalProgress::State::Ended;
 };
 
-// Why the next page is not taken: the pager's answer, or the guard's on
-// the page it brought.
-RunEnd noPage(const SitePager& pager) {
-    return pager.failed() ? RunEnd::PageFailed : RunEnd::Stopped;
-}
-
 // The log line of a run that ended before the site's last page (GBK); what
 // is "号段" or "逾期". The expired plates of such a run are not saved for
 // the day, and the line says so.
@@ -80,7 +74,6 @@ std::string earlyEndLine(std::string_view what, RunEnd end, long page, long long
             line += "获取结束！已达" + std::to_string(PageGuard::kMaxPages) + "页上限";
             break;
         case RunEnd::LastPage:
-        case RunEnd::Stopped:
             break;
     }
     if (kept > 0) {
@@ -101,12 +94,7 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
     PageGuard guard;
     long long reported = 0;
     RunEnd end = RunEnd::LastPage;
-    for (;;) {
-        const std::optional<ScriptJson> reply = pager.next();
-        if (!reply) {
-            end = noPage(pager);
-            break;
-        }
+    while (const std::optional<ScriptJson> reply = pager.next()) {
         const ScriptJson list = reply->getObject("data").getObject("list");
         const long long total = leadingInteger(list.getText("totalCount"));
         if (total != 0 && reported == 0) {
@@ -142,6 +130,9 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
     if (run.stop.stop_requested()) {
         return;
     }
+    if (pager.failed()) {
+        end = RunEnd::PageFailed;
+    }
     progress.endedBy(end);
     run.log.appendLog(end == RunEnd::LastPage ? gbk("号段获取完毕！请手动跳转筛选页面!")
                                               : earlyEndLine("号段", end, pager.page(),
@@ -157,12 +148,7 @@ void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const Day
     long long storedTotal = 0;
     std::vector<std::string> collected;
     RunEnd end = RunEnd::LastPage;
-    for (;;) {
-        const std::optional<ScriptJson> reply = pager.next();
-        if (!reply) {
-            end = noPage(pager);
-            break;
-        }
+    while (const std::optional<ScriptJson> reply = pager.next()) {
         const ScriptJson data = reply->getObject("data");
         if (storedTotal == 0) {
             storedTotal = leadingInteger(data.getText("totalCount"));
@@ -190,6 +176,9 @@ void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const Day
     }
     if (run.stop.stop_requested()) {
         return;
+    }
+    if (pager.failed()) {
+        end = RunEnd::PageFailed;
     }
     progress.endedBy(end);
     // Only a run that reached the site's last page is the day's list: a

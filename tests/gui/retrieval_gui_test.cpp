@@ -118,6 +118,13 @@ private:
         return loaded.last().at(0).toBool();
     }
 
+    // A browser view of its own, showing one of the test's pages.
+    bool show(BrowserView& view, const char* path) const {
+        view.resize(400, 300);
+        view.show();
+        return load(&view, pageAddress(path));
+    }
+
     // Runs a script in the page's own world and waits for it.
     static QVariant inPage(BrowserView* view, const QString& script) {
         QVariant out;
@@ -326,9 +333,7 @@ private slots:
 
     void locatorsOnARealPage() {
         BrowserView view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(load(&view, pageAddress("/locators.html")));
+        QVERIFY(show(view, "/locators.html"));
         // The frame loads on its own; wait until its document is there.
         PageDocument doc;
         QTRY_VERIFY_WITH_TIMEOUT(doc.attachToBrowser(&view) && doc.findElement("id=inner") >= 0,
@@ -372,9 +377,7 @@ private slots:
 
     void oddElementsLeaveTheChoicesReadable() {
         BrowserView view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(load(&view, pageAddress("/odd.html")));
+        QVERIFY(show(view, "/odd.html"));
         PageDocument doc;
         QVERIFY(doc.attachToBrowser(&view));
         const PageChoices choices = choicesOf(*doc.document());
