@@ -1,5 +1,6 @@
 #include "retrieval/page_snapshot.h"
 
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 
@@ -33,13 +34,16 @@ std::string gbkOf(const nlohmann::json& value) {
 }
 
 std::vector<std::pair<std::string, std::string>> pairsOf(const nlohmann::json& list,
-                                                         bool lowerFirst) {
+                                                         bool lowerFirst, size_t limit) {
     std::vector<std::pair<std::string, std::string>> out;
     if (!list.is_array()) {
         return out;
     }
-    out.reserve(list.size());
+    out.reserve(std::min(list.size(), limit));
     for (const nlohmann::json& pair : list) {
+        if (out.size() >= limit) {
+            break;
+        }
         if (pair.is_array() && pair.size() == 2) {
             std::string first = gbkOf(pair[0]);
             out.emplace_back(lowerFirst ? toLowerAscii(first) : std::move(first), gbkOf(pair[1]));
@@ -120,8 +124,11 @@ std::optional<PageSnapshot> PageSnapshot::fromJson(std::string_view json) {
         return std::nullopt;
     }
     std::vector<PageElement> elements;
-    elements.reserve(root["e"].size());
+    elements.reserve(std::min(root["e"].size(), static_cast<size_t>(kMaxElements)));
     for (const nlohmann::json& item : root["e"]) {
+        if (elements.size() >= static_cast<size_t>(kMaxElements)) {
+            break;
+        }
         // [document, tag, [[name, value]...], className, value|null,
         //  (select only) selectedIndex, [[value, text]...]]
         if (!item.is_array() || item.size() < 5 || !item[0].is_number_integer()) {
@@ -130,14 +137,15 @@ std::optional<PageSnapshot> PageSnapshot::fromJson(std::string_view json) {
         PageElement e;
         e.document = item[0].get<int>();
         e.tag = toLowerAscii(gbkOf(item[1]));
-        e.attributes = pairsOf(item[2], true);
+        // Id, name and type come on top of the other attributes.
+        e.attributes = pairsOf(item[2], true, kMaxAttributes + 3);
         e.className = gbkOf(item[3]);
         if (item[4].is_string()) {
             e.value = gbkOf(item[4]);
         }
         if (item.size() >= 7 && item[5].is_number_integer()) {
             e.selectedIndex = item[5].get<int>();
-            e.options = pairsOf(item[6], false);
+            e.options = pairsOf(item[6], false, kMaxOptions);
         }
         elements.push_back(std::move(e));
     }
@@ -276,12 +284,27 @@ std::string_view snapshotScript() {
     // Runs in an isolated world: the page's own scripts cannot change what
     // it sees of the DOM functions. Frames of other origins throw on access
     // and are left out.
-    return R"js((function () {
-  var maxElements = 100000, maxText = 10000, budget = 16000000;
-  var out = [], documents = 0, cut = false;
+    static const std::string script =
+        "(function () {\n  var maxElements = " + std::to_string(PageSnapshot::kMaxElements) +
+        ", maxText = " + std::to_string(PageSnapshot::kMaxTextLength) +
+        ", maxAttributes = " + std::to_string(PageSnapshot::kMaxAttributes) +
+        ", maxOptions = " + std::to_string(PageSnapshot::kMaxOptions) +
+        ", elementShare = " + std::to_string(PageSnapshot::kMaxElementText) +
+        ", budget = " + std::to_string(PageSnapshot::kMaxPageText) + ";\n" +
+        R"js(  var out = [], documents = 0, cut = false, share = 0;
+  // Half a surrogate pair cannot be written as JSON that parses.
+  var lone = /[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g;
+  var keys = ['id', 'name', 'type'];
   function text(s) {
     s = s == null ? '' : String(s);
-    if (s.length > maxText) s = s.slice(0, maxText);
+    var n = Math.min(s.length, maxText);
+    if (n < s.length) {
+      var last = s.charCodeAt(n - 1);
+      if (last >= 0xd800 && last <= 0xdbff) n--;
+      s = s.slice(0, n);
+    }
+    s = s.replace(lone, '\ufffd');
+    share -= s.length;
     budget -= s.length;
     return s;
   }
@@ -292,22 +315,30 @@ std::string_view snapshotScript() {
     for (var i = 0; i < all.length; i++) {
       if (out.length >= maxElements || budget < 0) { cut = true; return; }
       var el = all[i];
-      var tag = String(el.tagName).toLowerCase();
-      var attrs = [], hasType = false;
-      for (var j = 0; j < el.attributes.length; j++) {
-        var name = String(el.attributes[j].name).toLowerCase();
-        hasType = hasType || name === 'type';
-        attrs.push([text(name), text(el.attributes[j].value)]);
+      share = elementShare;
+      var tag = text(String(el.tagName).toLowerCase());
+      var attrs = [], j;
+      for (j = 0; j < keys.length; j++) {
+        if (el.hasAttribute(keys[j])) attrs.push([keys[j], text(el.getAttribute(keys[j]))]);
       }
-      if (!hasType && typeof el.type === 'string' && el.type !== '') attrs.push(['type', text(el.type)]);
+      if (!el.hasAttribute('type') && typeof el.type === 'string' && el.type !== '') {
+        attrs.push(['type', text(el.type)]);
+      }
       var cls = typeof el.className === 'string' ? el.className : el.getAttribute('class');
       var rec = [d, tag, attrs, text(cls), typeof el.value === 'string' ? text(el.value) : null];
       if (tag === 'select') {
         var options = [];
-        for (var k = 0; k < el.options.length; k++) {
+        for (var k = 0; k < el.options.length && k < maxOptions && share > 0; k++) {
           options.push([text(el.options[k].value), text(el.options[k].text)]);
         }
         rec.push(el.selectedIndex, options);
+      }
+      var more = 0;
+      for (j = 0; j < el.attributes.length && more < maxAttributes && share > 0; j++) {
+        var name = String(el.attributes[j].name).toLowerCase();
+        if (keys.indexOf(name) >= 0) continue;
+        attrs.push([text(name), text(el.attributes[j].value)]);
+        more++;
       }
       out.push(rec);
       if (tag === 'iframe' || tag === 'frame') frames.push(el);
@@ -321,6 +352,7 @@ std::string_view snapshotScript() {
   walk(document);
   return JSON.stringify({d: documents, e: out, cut: cut});
 })())js";
+    return script;
 }
 
 }  // namespace yhz

@@ -18,7 +18,8 @@ namespace yhz {
 struct PageElement {
     int document = 0;  // 0 the page itself, then its frames' documents
     std::string tag;   // lower case
-    // Names lower case, in the element's order.
+    // Names lower case: id, name and type first, then the others in the
+    // element's order.
     std::vector<std::pair<std::string, std::string>> attributes;
     std::string className;
     // The element's "value" property; nullopt when it has none (a div).
@@ -53,12 +54,22 @@ public:
     // Beyond these the script stops collecting: a page that big is not a
     // site's form, and the result has to cross into the program.
     static constexpr int kMaxElements = 100000;
-    static constexpr int kMaxTextLength = 10000;  // characters of one value
+    static constexpr long kMaxPageText = 16000000;  // UTF-16 units of all texts
+    // What one element brings at most, so that no single element, however
+    // odd, can use up what the page may bring: its id, name, type, class
+    // and value whole (each cut to kMaxTextLength), then its options and its
+    // other attributes while its own share lasts.
+    static constexpr int kMaxTextLength = 10000;  // UTF-16 units of one text
+    static constexpr int kMaxAttributes = 100;
+    static constexpr int kMaxOptions = 2000;
+    static constexpr long kMaxElementText = 200000;  // UTF-16 units
 
     PageSnapshot() = default;
     explicit PageSnapshot(std::vector<PageElement> elements) : elements_(std::move(elements)) {}
 
-    // The script's JSON result (UTF-8); nullopt when it is not one.
+    // The script's JSON result (UTF-8); nullopt when it is not one. Holds
+    // no more elements, attributes or options than the script collects,
+    // whatever the text says.
     static std::optional<PageSnapshot> fromJson(std::string_view json);
 
     const std::vector<PageElement>& elements() const { return elements_; }
@@ -91,6 +102,8 @@ private:
 PageChoices choicesOf(const PageSnapshot& page);
 
 // The script that makes the snapshot's JSON; run in the page, it returns it.
+// Texts are cut on a character boundary and lone surrogates become U+FFFD,
+// so that the JSON it returns always parses.
 std::string_view snapshotScript();
 
 }  // namespace yhz

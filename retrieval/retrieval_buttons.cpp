@@ -77,7 +77,7 @@ bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
         },
         {site + std::string(kSegmentPath), browserCookies(site), segmentForm(*choices)});
     if (!started) {
-        place.segmentProgress->end(true);
+        place.segmentProgress->end(RetrievalProgress::State::Stopped);
         place.window.setEnabled(control::kSegmentButton, true);
     }
     return started;
@@ -125,7 +125,7 @@ bool pressExpiredButton(RetrievalPlace& place, PageReader& page) {
         {site + std::string(kExpiredPath), browserCookies(site),
          expiredForm(choices->glbm, choices->hpzl), choices->glbm, choices->hpzl});
     if (!started) {
-        place.expiredProgress->end(true);
+        place.expiredProgress->end(RetrievalProgress::State::Stopped);
         place.window.setEnabled(control::kExpiredButton, true);
     }
     return started;

@@ -16,9 +16,9 @@ void RetrievalProgressMeter::pageTaken(long long rows, long long announced) {
     }
 }
 
-void RetrievalProgressMeter::end(bool stopped) {
+void RetrievalProgressMeter::end(RetrievalProgress::State how) {
     const std::lock_guard lock(mutex_);
-    progress_.state = stopped ? RetrievalProgress::State::Stopped : RetrievalProgress::State::Ended;
+    progress_.state = how;
 }
 
 RetrievalProgress RetrievalProgressMeter::snapshot() const {
@@ -45,6 +45,9 @@ std::string retrievalCaption(std::string_view what, const RetrievalProgress& pro
         case State::Ended:
             caption +=
                 progress.rows == 0 ? "：完毕，未取到数据" : "：完毕，共 " + pages + " " + rows;
+            break;
+        case State::EndedEarly:
+            caption += "：提前结束，取到 " + pages + " " + rows;
             break;
         case State::Stopped:
             caption += "：已停止，取到 " + pages + " " + rows;

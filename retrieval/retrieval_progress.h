@@ -11,7 +11,9 @@
 namespace yhz {
 
 struct RetrievalProgress {
-    enum class State { Idle, Running, Ended, Stopped };
+    // EndedEarly: the run ended before the site's last page (a page failed,
+    // or the site kept answering where it should have stopped).
+    enum class State { Idle, Running, Ended, EndedEarly, Stopped };
     State state = State::Idle;
     int pages = 0;            // pages whose entries have been appended
     long long rows = 0;       // entries appended so far
@@ -25,8 +27,8 @@ public:
     // One page's entries have been appended; `announced` is the site's total
     // (0 leaves a total named before as it is).
     void pageTaken(long long rows, long long announced);
-    // The run is over, by its own end or by a stop.
-    void end(bool stopped);
+    // The run is over, in the state given (not Idle or Running).
+    void end(RetrievalProgress::State how);
 
     RetrievalProgress snapshot() const;
 

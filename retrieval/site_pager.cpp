@@ -14,18 +14,26 @@ SitePager::SitePager(const HttpClient& client, std::string address, CookieJar co
       stop_(std::move(stop)) {}
 
 std::optional<ScriptJson> SitePager::next() {
+    failed_ = false;
     if (stop_.stop_requested()) {
         return std::nullopt;
     }
     ++page_;
     std::string headers(kSiteHeaderText);
+    std::string replyHeaders;
     const std::string reply = client_.webRequest(address_, {.method = 1,
                                                             .formText = pageBody(page_, form_),
                                                             .cookieText = &cookies_,
                                                             .headerText = &headers,
+                                                            .replyHeaders = &replyHeaders,
                                                             .stop = stop_});
+    if (stop_.stop_requested()) {
+        return std::nullopt;
+    }
+    const int status = replyStatus(replyHeaders);
     ScriptJson json;
-    if (stop_.stop_requested() || !json.parse(utf8ToLocal(reply))) {
+    failed_ = status < 200 || status > 299 || !json.parse(utf8ToLocal(reply));
+    if (failed_) {
         return std::nullopt;
     }
     return json;

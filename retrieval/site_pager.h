@@ -19,10 +19,14 @@ public:
               std::stop_token stop);
 
     // Asks for the next page (1 first) and reads its reply, converted from
-    // UTF-8, as JSON. nullopt when the request fails, the reply does not
-    // parse or a stop has been asked for: the last page has been reached.
+    // UTF-8, as JSON. nullopt when a stop has been asked for, or when the
+    // page failed: no reply, a status other than 2xx (an error page may well
+    // be JSON too), or a reply that does not parse.
     std::optional<ScriptJson> next();
 
+    // Whether the last next() answered nullopt for a failed page rather
+    // than for a stop.
+    bool failed() const { return failed_; }
     long page() const { return page_; }
     const CookieJar& cookies() const { return cookies_; }
 
@@ -33,6 +37,7 @@ private:
     std::string form_;
     std::stop_token stop_;
     long page_ = 0;
+    bool failed_ = false;
 };
 
 }  // namespace yhz

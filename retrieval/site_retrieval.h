@@ -31,9 +31,11 @@ struct SiteRun {
 };
 
 // Empties the segment list, then appends one row (subhd, tfrq) per entry of
-// every page until a page does not parse or holds no entry; logs the total
-// once and the end, and enables 按钮3. A stop ends it between pages without
-// the closing steps.
+// every page until a page holds no entry; logs the total once and the end,
+// and enables 按钮3. A page that fails, repeats the page before it, or comes
+// after the announced total was reached ends the run early: the rows so far
+// stay and the log says where it ended instead of the closing line. A stop
+// ends it between pages without the closing steps.
 void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments);
 
 // Where the expired plates of a run are cached: the folder and the two
@@ -45,9 +47,11 @@ struct DayFileName {
 };
 
 // Appends the hphm of every entry of every page to `expired`, as pages
-// arrive; then writes the day file of today when any plate came, logs the
-// outcome and enables 按钮2. A stop ends it between pages without the closing
-// steps.
+// arrive; then, when the site's last page was reached and any plate came,
+// writes the day file of today; logs the outcome (a file that could not be
+// written included) and enables 按钮2. A run that ends early, as the segment
+// run does, keeps its plates in `expired` and writes no day file. A stop
+// ends it between pages without the closing steps.
 void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const DayFileName& dayFile);
 
 }  // namespace yhz

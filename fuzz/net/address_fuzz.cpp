@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "net/address.h"
 #include "text/text_cut.h"
 
@@ -17,11 +18,7 @@ std::string_view takePart(std::string_view& rest) {
     return part;
 }
 
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
+using yhz::fuzz::check;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "fuzz/fuzz_check.h"
 #include "net/cookies.h"
 #include "text/gbk_text.h"
 
@@ -19,11 +20,7 @@ std::string_view takePart(std::string_view& rest) {
     return part;
 }
 
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
+using yhz::fuzz::check;
 
 }  // namespace
 

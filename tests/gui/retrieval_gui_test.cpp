@@ -61,6 +61,24 @@ const char* kHostilePage = R"(<!DOCTYPE html><html><body>
 <input id="startTime" value="2024-01-01"><input id="endTime" value="2024-02-01">
 </body></html>)";
 
+// Choices behind elements that once made the whole page unreadable: an
+// attribute of 20,000 emoji whose cut fell inside a surrogate pair, a lone
+// surrogate, one element whose attributes alone would fill what a page may
+// bring, and a select of 5000 options.
+const char* kOddPage = R"(<!DOCTYPE html><html><body>
+<div id="odd"></div><select id="crowded"></select>
+<select id="glbm"><option value="1">A</option><option value="320900" selected>B</option></select>
+<select id="hpzl"><option value="02">小型汽车</option></select>
+<input id="startTime" value="2024-01-01"><input id="endTime" value="2024-02-01">
+<script>
+var odd = document.getElementById('odd'), big = 'v'.repeat(10000);
+odd.setAttribute('data-emoji', 'x' + '\ud83d\ude00'.repeat(20000));
+odd.setAttribute('data-lone', 'a\ud800b');
+for (var i = 0; i < 2000; i++) odd.setAttribute('data-' + i, big);
+var crowded = document.getElementById('crowded');
+for (var k = 0; k < 5000; k++) crowded.add(new Option('o', k));
+</script></body></html>)";
+
 using yhz::testing::readFile;
 
 }  // namespace
@@ -98,6 +116,13 @@ private:
             return false;
         }
         return loaded.last().at(0).toBool();
+    }
+
+    // A browser view of its own, showing one of the test's pages.
+    bool show(BrowserView& view, const char* path) const {
+        view.resize(400, 300);
+        view.show();
+        return load(&view, pageAddress(path));
     }
 
     // Runs a script in the page's own world and waits for it.
@@ -140,6 +165,9 @@ private slots:
         });
         server->Get("/frame.html", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(kFramePage, "text/html; charset=utf-8");
+        });
+        server->Get("/odd.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(kOddPage, "text/html; charset=utf-8");
         });
         server->Get("/plain.html", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("<html><body><p>nothing to choose</p></body></html>",
@@ -308,9 +336,7 @@ private slots:
 
     void locatorsOnARealPage() {
         BrowserView view;
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(load(&view, pageAddress("/locators.html")));
+        QVERIFY(show(view, "/locators.html"));
         // The frame loads on its own; wait until its document is there.
         PageDocument doc;
         QTRY_VERIFY_WITH_TIMEOUT(doc.attachToBrowser(&view) && doc.findElement("id=inner") >= 0,
@@ -350,6 +376,27 @@ private slots:
         PageDocument outer;
         QVERIFY(outer.attachToBrowser(&view));
         QVERIFY(nestedRefused);
+    }
+
+    void oddElementsLeaveTheChoicesReadable() {
+        BrowserView view;
+        QVERIFY(show(view, "/odd.html"));
+        PageDocument doc;
+        QVERIFY(doc.attachToBrowser(&view));
+        const PageChoices choices = choicesOf(*doc.document());
+        QCOMPARE(choices.glbm, std::string("320900"));
+        QCOMPARE(choices.hpzl, std::string("02"));
+        QCOMPARE(choices.endTime, std::string("2024-02-01"));
+        // Cut before the pair that would have been split; each emoji is one
+        // character that GBK does not have.
+        const PageElement& odd =
+            doc.document()->elements()[static_cast<size_t>(doc.findElement("id=odd"))];
+        QCOMPARE(*odd.attribute("data-emoji"), "x" + std::string(4999, '?'));
+        QCOMPARE(*odd.attribute("data-lone"), std::string("a?b"));
+        QVERIFY(odd.attributes.size() <= PageSnapshot::kMaxAttributes + 3);
+        const int crowded = doc.selectByLocator("id=crowded");
+        QCOMPARE(doc.document()->elements()[static_cast<size_t>(crowded)].options.size(),
+                 size_t{PageSnapshot::kMaxOptions});
     }
 
     void certificatesOtherThanTheDemoOnesAreRefused() {

@@ -160,6 +160,17 @@ TEST(PageSnapshot, readsTheScriptsAnswerAndNothingElse) {
     EXPECT_FALSE(PageSnapshot::fromJson(R"({"e":{}})"));
     EXPECT_FALSE(PageSnapshot::fromJson(R"({"e":[)"));
     EXPECT_TRUE(PageSnapshot::fromJson(R"({"e":[]})"));
+
+    // However many the text holds, an element keeps no more than the script collects.
+    std::string pairs = R"(["a","b"])";
+    for (int i = 0; i < PageSnapshot::kMaxOptions; ++i) {
+        pairs += R"(,["a","b"])";
+    }
+    const auto crowded = PageSnapshot::fromJson(R"({"e":[[0,"select",[)" + pairs +
+                                                R"(],"",null,0,[)" + pairs + "]]]}");
+    ASSERT_TRUE(crowded);
+    EXPECT_EQ(crowded->elements()[0].options.size(), size_t{PageSnapshot::kMaxOptions});
+    EXPECT_EQ(crowded->elements()[0].attributes.size(), size_t{PageSnapshot::kMaxAttributes + 3});
 }
 
 }  // namespace

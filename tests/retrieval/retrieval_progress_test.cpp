@@ -21,6 +21,7 @@ TEST(RetrievalProgress, captionsThroughARun) {
         {{State::Running, 3, 30, 90}, "号段：已取 3 页 30 条 / 共 90 条…"},
         {{State::Ended, 9, 90, 90}, "号段：完毕，共 9 页 90 条"},
         {{State::Ended, 0, 0, 0}, "号段：完毕，未取到数据"},
+        {{State::EndedEarly, 2, 20, 90}, "号段：提前结束，取到 2 页 20 条"},
         {{State::Stopped, 2, 20, 90}, "号段：已停止，取到 2 页 20 条"},
     };
     for (const Case& c : cases) {
@@ -38,7 +39,7 @@ TEST(RetrievalProgress, aNewRunForgetsTheLastAndAKnownTotalStays) {
     EXPECT_EQ(p.pages, 2);
     EXPECT_EQ(p.rows, 20);
     EXPECT_EQ(p.announced, 25);
-    meter.end(false);
+    meter.end(State::Ended);
     EXPECT_EQ(meter.snapshot().state, State::Ended);
 
     meter.begin();
@@ -58,7 +59,7 @@ TEST(RetrievalProgress, snapshotsAreWholePagesWhileAnotherThreadCounts) {
         for (int i = 0; i < 20000; ++i) {
             meter.pageTaken(5, 100000);
         }
-        meter.end(false);
+        meter.end(State::Ended);
     });
     for (;;) {
         const RetrievalProgress p = meter.snapshot();

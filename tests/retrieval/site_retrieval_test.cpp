@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "net/cookie_store.h"
 #include "region/region_catalog.h"
 #include "retrieval/expired_day_file.h"
+#include "retrieval/page_guard.h"
 #include "retrieval/page_reader.h"
 #include "retrieval/retrieval_buttons.h"
 #include "retrieval/site_interface.h"
@@ -110,10 +112,23 @@ protected:
                 const std::lock_guard lock(countMutex_);
                 ++requests_[mode];
             }
-            if ((page == 1 && mode != "empty") || (page == 2 && mode == "ok")) {
-                res.set_content(pageJson(page, mode == "zero" ? 0 : 6), "application/json");
+            if ((page == 1 && mode != "empty" && mode != "down") ||
+                (page == 2 && (mode == "ok" || mode == "fail3"))) {
+                res.set_content(pageJson(page, mode == "zero"      ? 0
+                                               : mode == "endless" ? 1000000
+                                                                   : 6),
+                                "application/json");
             } else if (mode == "endless") {
+                res.set_content(pageJson(page, 1000000), "application/json");
+            } else if (mode == "past-total") {
                 res.set_content(pageJson(page, 6), "application/json");
+            } else if (mode == "repeat2") {
+                // A site that ignores the page number after the first.
+                res.set_content(pageJson(2, 6), "application/json");
+            } else if (mode == "fail3" || mode == "down") {
+                // An error page that is JSON too: only its status says so.
+                res.status = 500;
+                res.set_content(R"({"code":500,"message":"系统繁忙"})", "application/json");
             } else if (mode == "500") {
                 res.status = 500;
                 res.set_content("<html>Internal Server Error</html>", "text/html");
@@ -187,22 +202,50 @@ test::RunningServer* SiteRetrieval::failing_ = nullptr;
 std::mutex SiteRetrieval::countMutex_;
 std::map<std::string, int> SiteRetrieval::requests_;
 
-TEST_F(SiteRetrieval, aFailingPageEndsTheRunWithTheRowsSoFar) {
-    for (const std::string mode : {"500", "truncated", "huge", "no-content", "ok"}) {
-        SCOPED_TRACE(mode);
+// How a run ends, by what the site does: the rows it took, the pages it asked
+// for and its last log line (the expired run's, where it differs).
+struct RunCase {
+    const char* mode;
+    int rows;
+    int requests;
+    const char* segmentEnd;
+    const char* expiredEnd;
+};
+const RunCase kRunCases[] = {
+    {"ok", 4, 3, "号段获取完毕！请手动跳转筛选页面!", "逾期获取完毕！请手动跳转筛选页面!"},
+    {"no-content", 2, 2, "号段获取完毕！请手动跳转筛选页面!", "逾期获取完毕！请手动跳转筛选页面!"},
+    {"500", 2, 2, "号段获取中断！第2页获取失败,已保留取到的2个数据!",
+     "逾期获取中断！第2页获取失败,已保留取到的2个数据,未保存当天缓存!"},
+    {"truncated", 2, 2, "号段获取中断！第2页获取失败,已保留取到的2个数据!", nullptr},
+    {"huge", 2, 2, "号段获取中断！第2页获取失败,已保留取到的2个数据!", nullptr},
+    {"fail3", 4, 3, "号段获取中断！第3页获取失败,已保留取到的4个数据!",
+     "逾期获取中断！第3页获取失败,已保留取到的4个数据,未保存当天缓存!"},
+    {"repeat2", 4, 3, "号段获取结束！第3页与上一页数据重复,已保留取到的4个数据!",
+     "逾期获取结束！第3页与上一页数据重复,已保留取到的4个数据,未保存当天缓存!"},
+    {"past-total", 6, 4, "号段获取结束！第4页超出网站公布的6个数据,已保留取到的6个数据!",
+     "逾期获取结束！第4页超出网站公布的6个数据,已保留取到的6个数据,未保存当天缓存!"},
+};
+
+TEST_F(SiteRetrieval, segmentRunsKeepTheirRowsAndSayHowTheyEnded) {
+    for (const RunCase& c : kRunCases) {
+        SCOPED_TRACE(c.mode);
         SegmentStore segments;
-        const int before = requestsOf(mode);
-        runSegmentRetrieval(run(failing(mode), "", "&glbm=1&hpzl=02"), segments);
-        const int pages = mode == "ok" ? 2 : 1;
-        EXPECT_EQ(segments.rowCount(), 2 * pages);
+        const int before = requestsOf(c.mode);
+        runSegmentRetrieval(run(failing(c.mode), "", "&glbm=1&hpzl=02"), segments);
+        EXPECT_EQ(segments.rowCount(), c.rows);
         EXPECT_EQ(segments.cellText(0, 0), "A1100 ~A1199");
         EXPECT_EQ(segments.cellText(1, 1), "2024-01-02");
-        EXPECT_EQ(requestsOf(mode) - before, pages + 1);
-        EXPECT_EQ(logLines().back(), "号段获取完毕！请手动跳转筛选页面!");
+        EXPECT_EQ(segments.cellText(c.rows - 1, 0).substr(0, 3),
+                  "A" + std::to_string(c.rows / 2) + "2");
+        EXPECT_EQ(requestsOf(c.mode) - before, c.requests);
+        EXPECT_EQ(logLines().back(), c.segmentEnd);
+        EXPECT_EQ(window_.calls().back(), "enable 按钮3");
         // The window's count is the list's: pages that brought rows, and those rows.
         const RetrievalProgress p = progress_.snapshot();
-        EXPECT_EQ(p.state, RetrievalProgress::State::Ended);
-        EXPECT_EQ(p.pages, pages);
+        EXPECT_EQ(p.state, std::string_view(c.segmentEnd).find("完毕") == std::string_view::npos
+                               ? RetrievalProgress::State::EndedEarly
+                               : RetrievalProgress::State::Ended);
+        EXPECT_EQ(p.pages, c.rows / 2);
         EXPECT_EQ(p.rows, segments.rowCount());
         EXPECT_EQ(p.announced, 6);
     }
@@ -212,6 +255,14 @@ TEST_F(SiteRetrieval, aFailingPageEndsTheRunWithTheRowsSoFar) {
     runSegmentRetrieval(run(failing("zero"), "", ""), segments);
     EXPECT_EQ(segments.rowCount(), 2);
     EXPECT_EQ(logLines().size(), lines + 1);
+}
+
+// Pages that bring new rows for ever, with no total named, end at the limit.
+TEST(PageGuard, endsARunThatGoesOnPastThePageLimit) {
+    PageGuard guard;
+    EXPECT_EQ(guard.admit(PageGuard::kMaxPages, 1, {"a"}, 0), std::nullopt);
+    EXPECT_EQ(guard.admit(PageGuard::kMaxPages + 1, 1, {"b"}, 0), RunEnd::PageLimit);
+    EXPECT_EQ(guard.taken(), 1);
 }
 
 TEST_F(SiteRetrieval, aSiteThatNeverEndsIsStoppedWithTheProgram) {
@@ -232,7 +283,7 @@ TEST_F(SiteRetrieval, aSiteThatNeverEndsIsStoppedWithTheProgram) {
     EXPECT_EQ(logLines().size(), 1u) << "only the total, no closing line";
 }
 
-TEST_F(SiteRetrieval, expiredRunsThatFailWriteWhatTheyHave) {
+TEST_F(SiteRetrieval, onlyExpiredRunsThatReachTheLastPageWriteTheDayFile) {
     TempDir data("yhz-expired");
     ExpiredPlateSet expired;
     runExpiredRetrieval(run(failing("empty"), "", ""), expired, {data.path(), "1", "02"});
@@ -245,18 +296,52 @@ TEST_F(SiteRetrieval, expiredRunsThatFailWriteWhatTheyHave) {
     // A total of 0 is logged again with every page while it stays 0.
     runExpiredRetrieval(run(failing("zero"), "", ""), expired, {data.path(), "1", "02"});
     EXPECT_EQ(logLines().size(), 3u + 4u);
+    EXPECT_TRUE(std::filesystem::remove(*expiredDayFilePath(data.path(), todayText(), "1", "02")));
 
-    expired.clear();
-    runExpiredRetrieval(run(failing("500"), "", ""), expired, {data.path(), "1", "52"});
-    EXPECT_EQ(expired.entries(), (std::vector<std::string>{gbk("苏J11000"), gbk("苏J12000")}));
-    EXPECT_EQ(readFile(*expiredDayFilePath(data.path(), todayText(), "1", "52")),
-              gbk("苏J11000\r\n苏J12000\r\n"));
+    for (const RunCase& c : kRunCases) {
+        if (c.expiredEnd == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(c.mode);
+        expired.clear();
+        runExpiredRetrieval(run(failing(c.mode), "", ""), expired, {data.path(), c.mode, "52"});
+        const std::vector<std::string> plates = expired.entries();
+        ASSERT_EQ(plates.size(), static_cast<size_t>(c.rows));
+        EXPECT_EQ(plates[0], gbk("苏J11000"));
+        EXPECT_EQ(logLines().back(), c.expiredEnd);
+        const std::filesystem::path file =
+            *expiredDayFilePath(data.path(), todayText(), c.mode, "52");
+        const bool complete = std::string_view(c.expiredEnd).find("完毕") != std::string::npos;
+        EXPECT_EQ(std::filesystem::exists(file), complete);
+        if (complete) {
+            EXPECT_EQ(readFile(file), gbk(c.rows == 2 ? "苏J11000\r\n苏J12000\r\n"
+                                                      : "苏J11000\r\n苏J12000\r\n苏J21000\r\n"
+                                                        "苏J22000\r\n"));
+            std::filesystem::remove(file);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(data.path()));
 
-    // Values that could not name a file: the plates arrive, no file is written.
-    expired.clear();
-    runExpiredRetrieval(run(failing("ok"), "", ""), expired, {data.path(), "../1", "52"});
-    EXPECT_EQ(expired.size(), 4u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()), {}), 2);
+    // A run whose first page failed got nothing: where it ended, then the failure.
+    runExpiredRetrieval(run(failing("down"), "", ""), expired, {data.path(), "1", "52"});
+    const std::vector<std::string> lines = logLines();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"逾期获取中断！第1页获取失败!",
+                                        "逾期获取失败！请确认是否设置正确!"}));
+
+    // A file that cannot be written is said; the plates are there all the same.
+    const std::filesystem::path notAFolder = data.path() / "file";
+    std::ofstream(notAFolder) << "x";
+    for (const DayFileName& name :
+         {DayFileName{notAFolder, "1", "52"}, DayFileName{data.path(), "../1", "52"}}) {
+        expired.clear();
+        runExpiredRetrieval(run(failing("ok"), "", ""), expired, name);
+        EXPECT_EQ(expired.size(), 4u);
+        const std::vector<std::string> after = logLines();
+        EXPECT_EQ(after[after.size() - 2], "逾期缓存文件保存失败！下次采集将重新从网站获取");
+        EXPECT_EQ(after.back(), "逾期获取完毕！请手动跳转筛选页面!");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data.path()), {}), 1);
 }
 
 class RetrievalButtons : public SiteRetrieval {
@@ -356,12 +441,12 @@ TEST_F(RetrievalButtons, theBrowsersHttpOnlySessionReachesTheSite) {
 
     RetrievalPlace p = place();
     FixedPage page(PageChoices{office.glbm, "02", "2024-01-01", "2024-03-31"});
-    // Without the page's session the site refuses: no rows, the end all the same.
+    // Without the page's session the site refuses the first page.
     segments_->append({"stale", "row", true});
     ASSERT_TRUE(pressSegmentButton(p, page));
     waitForTasks();
     EXPECT_EQ(segments_->rowCount(), 0);
-    EXPECT_EQ(logLines(), std::vector<std::string>{"号段获取完毕！请手动跳转筛选页面!"});
+    EXPECT_EQ(logLines(), std::vector<std::string>{"号段获取中断！第1页获取失败!"});
 
     CookieStore::browser().set(stored);
     ASSERT_TRUE(pressSegmentButton(p, page));

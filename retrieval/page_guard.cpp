@@ -1,0 +1,21 @@
+#include "retrieval/page_guard.h"
+
+namespace yhz {
+
+std::optional<RunEnd> PageGuard::admit(long page, long rows, const std::vector<std::string>& texts,
+                                       long long announced) {
+    if (page > kMaxPages) {
+        return RunEnd::PageLimit;
+    }
+    if (!previous_.empty() && texts == previous_) {
+        return RunEnd::Repeated;
+    }
+    if (announced > 0 && taken_ >= announced) {
+        return RunEnd::PastTotal;
+    }
+    previous_ = texts;
+    taken_ += rows;
+    return std::nullopt;
+}
+
+}  // namespace yhz
