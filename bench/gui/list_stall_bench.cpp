@@ -18,6 +18,7 @@
 
 #include "app/list_models.h"
 #include "app/main_window.h"
+#include "headless_qt.h"
 #include "plates/list_operations.h"
 #include "text/encoding.h"
 
@@ -73,11 +74,7 @@ double timeAction(MainWindow& w, const char* item) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    bench::prepareHeadlessQt();
     QApplication app(argc, argv);
 
     MainWindow w;

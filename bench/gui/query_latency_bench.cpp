@@ -29,6 +29,7 @@
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_version.h"
+#include "headless_qt.h"
 #include "net/http_client.h"
 #include "support/latency_proxy.h"
 #include "text/encoding.h"
@@ -196,11 +197,7 @@ void runCase(const Case& c) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    bench::prepareHeadlessQt();
     QApplication app(argc, argv);
     HttpClient::setCaBundle(std::string(profile::kCaBundle));
 

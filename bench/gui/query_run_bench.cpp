@@ -24,6 +24,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "headless_qt.h"
 #include "text/encoding.h"
 
 using namespace yhz;
@@ -144,11 +145,7 @@ RunFigures runQuery(MainWindow& w, int plates) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    bench::prepareHeadlessQt();
     QApplication app(argc, argv);
 
     BenchRelay relay;
