@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "server/service.h"
-#include "sim/site_sim.h"
+#include "demo/service/service.h"
+#include "demo/site_sim/site_sim.h"
 
 namespace {
 

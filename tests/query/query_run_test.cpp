@@ -14,8 +14,8 @@
 
 #include "base/background_task.h"
 #include "base/control_names.h"
-#include "server/registry.h"
-#include "server/service.h"
+#include "demo/service/registry.h"
+#include "demo/service/service.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
