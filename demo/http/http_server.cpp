@@ -1,88 +1,97 @@
 #include "demo/http/http_server.h"
 
-#include <netdb.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <optional>
 
-#include "demo/http/http_server_impl.h"
+#include "base/background_task.h"
+#include "demo/http/connection.h"
 
 namespace yhz::web {
 
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using boost::system::error_code;
+
 namespace {
-// How long stop() waits for handlers that are running.
-constexpr std::chrono::milliseconds kStopBound{1500};
+// How long stop() lets connections end in order before it stops the threads
+// (which ends the rest at once).
+constexpr std::chrono::milliseconds kOrderlyClose{200};
+// After a failed accept (out of descriptors, say), a pause before the next.
+constexpr std::chrono::milliseconds kAcceptPause{50};
 }  // namespace
 
-bool HttpServer::Impl::listenOn(const std::string& address, int wanted) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(wanted);
-    if (getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found) !=
-        0) {
+struct HttpServer::Impl {
+    Impl(Limits limits, std::shared_ptr<TlsContext> tls) : core(limits, std::move(tls)) {}
+
+    bool listen(const std::string& address, int wanted);
+    void accept();
+
+    Core core;
+    std::optional<net::strand<net::io_context::executor_type>> strand;
+    std::optional<tcp::acceptor> acceptor;
+    std::optional<net::steady_timer> pause;
+    int port = -1;
+    bool started = false;
+    bool stopped = false;
+    bool clean = true;
+    // Declared last, so destroyed first: its destructor joins every thread
+    // (a handler that outlived stop() included) before anything a thread
+    // may still use is freed.
+    BackgroundTaskOwner threads;
+};
+
+bool HttpServer::Impl::listen(const std::string& address, int wanted) {
+    strand.emplace(net::make_strand(*core.io));
+    acceptor.emplace(*strand);
+    pause.emplace(*strand);
+    error_code ec;
+    tcp::resolver resolver(*core.io);
+    const auto found =
+        resolver.resolve(address, std::to_string(wanted),
+                         tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+    if (ec)
         return false;
-    }
-    for (addrinfo* ai = found; ai && listenFd < 0; ai = ai->ai_next) {
-        int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          ai->ai_protocol);
-        if (fd < 0)
+    for (const auto& entry : found) {
+        acceptor->open(entry.endpoint().protocol(), ec);
+        if (ec)
             continue;
         // No SO_REUSEPORT: a second copy of a server must fail to start
         // instead of silently taking half the clients.
-        int yes = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (::bind(fd, ai->ai_addr, ai->ai_addrlen) == 0 && ::listen(fd, SOMAXCONN) == 0) {
-            listenFd = fd;
-        } else {
-            ::close(fd);
+        acceptor->set_option(tcp::acceptor::reuse_address(true), ec);
+        acceptor->bind(entry.endpoint(), ec);
+        if (!ec)
+            acceptor->listen(net::socket_base::max_listen_connections, ec);
+        if (!ec) {
+            port = acceptor->local_endpoint(ec).port();
+            return !ec && port > 0;
         }
+        error_code ignored;
+        acceptor->close(ignored);
     }
-    freeaddrinfo(found);
-    if (listenFd < 0)
-        return false;
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    getsockname(listenFd, reinterpret_cast<sockaddr*>(&bound), &length);
-    numericHost(reinterpret_cast<sockaddr*>(&bound), length, &port);
-    return port > 0;
+    return false;
 }
 
-void HttpServer::Impl::handle(Connection& c) {
-    RequestStream stream(std::move(c.request), c.transport, c.peer, limits.writeStall, stopping);
-    const bool last = c.served + 1 >= limits.keepAliveRequests;
-    bool closed = false;
-    bool ok = false;
-    try {
-        ok = dispatcher.serve(stream, last, closed);
-    } catch (...) {
-        ok = false;
-    }
-    ok = stream.flush() && ok;
-    ++c.served;
-    {
-        std::lock_guard lock(returnedMutex);
-        returned.emplace_back(&c, ok && !closed && !last);
-    }
-    wake();
-}
-
-void HttpServer::Impl::handlerLoop(std::stop_token token) {
-    while (true) {
-        Connection* c = nullptr;
-        {
-            std::unique_lock lock(jobsMutex);
-            jobReady.wait(lock, token, [&] { return !jobs.empty() || stopping; });
-            if (stopping || token.stop_requested())
-                return;
-            c = jobs.front();
-            jobs.pop_front();
+void HttpServer::Impl::accept() {
+    acceptor->async_accept(net::make_strand(*core.io), [this](error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted || !acceptor->is_open())
+            return;
+        if (ec) {
+            pause->expires_after(kAcceptPause);
+            pause->async_wait([this](error_code e) {
+                if (!e)
+                    accept();
+            });
+            return;
         }
-        handle(*c);
-    }
+        if (!core.stopping && core.table.admit()) {
+            serveConnection(core, std::move(socket));
+        }
+        accept();
+    });
 }
 
 HttpServer::HttpServer(Limits limits, std::shared_ptr<TlsContext> tls)
@@ -92,63 +101,57 @@ HttpServer::~HttpServer() {
     stop();
 }
 
-httplib::Server& HttpServer::routes() {
-    return impl_->dispatcher;
-}
-
-void HttpServer::setErrorPage(ErrorPage page) {
-    impl_->setErrorPage(std::move(page));
+Router& HttpServer::routes() {
+    return impl_->core.router;
 }
 
 int HttpServer::start(const std::string& address, int port,
                       const std::function<void(int port)>& bound) {
     Impl& d = *impl_;
-    if (d.started || !d.listenOn(address, port))
+    if (d.started || !d.listen(address, port))
         return -1;
     d.started = true;
-    d.dispatcher.serving(d.listenFd);
     if (bound)
         bound(d.port);
-    d.epollFd = epoll_create1(EPOLL_CLOEXEC);
-    d.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    for (int fd : {d.listenFd, d.wakeFd}) {
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.fd = fd;
-        epoll_ctl(d.epollFd, EPOLL_CTL_ADD, fd, &event);
-    }
-    const std::size_t handlers = d.limits.threads == 0 ? 1 : d.limits.threads;
-    for (std::size_t i = 0; i < handlers; ++i) {
-        d.threads.start("request handler",
-                        [&d](std::stop_token token) { d.handlerLoop(std::move(token)); });
-    }
-    d.threads.start("connection reader",
-                    [&d](std::stop_token token) { d.readLoop(std::move(token)); });
+    d.accept();
+    auto runner = [](net::io_context& context) {
+        return [&context](std::stop_token) {
+            auto guard = net::make_work_guard(context);
+            context.run();
+        };
+    };
+    for (std::size_t i = 0; i < std::max<std::size_t>(d.core.limits.threads, 1); ++i)
+        d.threads.start("request handler", runner(*d.core.work));
+    for (std::size_t i = 0; i < std::max<std::size_t>(d.core.limits.ioThreads, 1); ++i)
+        d.threads.start("connection i/o", runner(*d.core.io));
     return d.port;
 }
 
 bool HttpServer::stop() {
     Impl& d = *impl_;
     if (!d.started || d.stopped)
-        return true;
+        return d.clean;
     d.stopped = true;
-    d.stopping = true;
-    d.dispatcher.stopping();
-    d.wake();
-    { std::lock_guard lock(d.jobsMutex); }
-    d.jobReady.notify_all();
-    const ShutdownReport report = d.threads.shutdown(kStopBound);
-    if (!report.clean())
+    d.core.stopping = true;
+    net::post(*d.strand, [&d] {
+        error_code ignored;
+        d.acceptor->close(ignored);
+        d.pause->cancel();
+    });
+    d.core.table.closeAll(std::min(kOrderlyClose, d.core.limits.stopBound));
+    d.core.work->stop();
+    d.core.io->stop();
+    d.clean = d.threads.shutdown(d.core.limits.stopBound).clean();
+    if (!d.clean)
         return false;
-    // Every thread has ended: what they held is this thread's now.
-    d.connections.clear();
-    d.jobs.clear();
-    d.returned.clear();
-    for (int fd : {d.listenFd, d.epollFd, d.wakeFd}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    d.listenFd = d.epollFd = d.wakeFd = -1;
+    // Every thread has ended: what is left is this thread's to free, the
+    // queued handlers (and the connections they hold) before the
+    // connections' own context.
+    d.core.work.reset();
+    d.pause.reset();
+    d.acceptor.reset();
+    d.strand.reset();
+    d.core.io.reset();
     return true;
 }
 

@@ -1,69 +1,77 @@
 #pragma once
-// The HTTP server both demo programs run on. cpp-httplib 0.11 (Debian 12)
-// routes the requests and writes the replies; reading requests is done here,
-// because that library bounds neither the header section as a whole nor the
-// time a client may take to send it, reads a chunked body whole before it
-// looks at its size, and gives every connection a thread of its own for as
-// long as the client keeps it open.
-//
-// One thread reads every connection without blocking. It bounds each
-// request's head and body and the time they take, refuses what is too large
-// before reading it, and hands only complete requests to a pool of threads
-// that run the handlers. A slow client costs a connection slot, never a
-// thread.
+// The HTTP engine both demo programs run on: Boost.Beast over Boost.Asio,
+// plain or TLS. A few threads read and write every connection without ever
+// waiting on a client; complete, bounded requests go to a pool of handler
+// threads, and each reply goes back to the connection to be written
+// asynchronously. So a slow client costs a connection slot, never a thread,
+// whether it sends its request slowly or reads its reply slowly.
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 
-#include "demo/http/request_head.h"
-#include "demo/http/transport.h"
-
-namespace httplib {
-class Server;
-struct Response;
-}  // namespace httplib
+#include "demo/http/router.h"
 
 namespace yhz::web {
 
 struct Limits {
-    std::size_t threads = 16;  // handlers running at once
+    std::size_t threads = 16;   // handlers running at once
+    std::size_t ioThreads = 2;  // threads that read and write the connections
     // Open connections. At the limit a new one pushes out the one that has
     // waited longest without sending a complete request.
     std::size_t maxConnections = 512;
-    HeadLimits head;
-    std::size_t maxBodyBytes = 8192;
+    std::size_t maxHeadBytes = 16 * 1024;  // request line, header lines and the empty line
+    std::size_t maxHeaderLines = 100;
+    std::size_t maxLineBytes = 8192;  // any one line, the request line included
+    std::size_t maxBodyBytes = 8192;  // by Content-Length only
     // For the whole request, head and body (and the TLS handshake of a new
     // connection), from its first byte; not per read.
     std::chrono::milliseconds requestDeadline{10000};
     // Between requests on a kept-alive connection.
     std::chrono::milliseconds keepAliveIdle{2000};
     std::size_t keepAliveRequests = 50;
-    // A reply write that makes no progress for this long ends the connection.
-    std::chrono::milliseconds writeStall{5000};
+    // For the whole reply: this long, and a second more for every
+    // `replyBytesPerSecond` bytes of its body, so that a large download at
+    // a modest rate finishes and a client that stops reading does not hold
+    // its connection for ever.
+    std::chrono::milliseconds replyDeadline{10000};
+    std::size_t replyBytesPerSecond = 64 * 1024;
+    // How long stop() waits for handlers that are running.
+    std::chrono::milliseconds stopBound{1500};
 };
 
-// Fills the body of an error reply whose status is already set. The server
-// uses it for its handlers' errors and for the requests its front refuses
-// unread, so that both look the same to a client.
-using ErrorPage = std::function<void(std::string_view path, httplib::Response& res)>;
+// A server certificate and key, loaded once and shared by every connection.
+class TlsContext {
+public:
+    // nullptr and a message in `error` when the files cannot be used.
+    static std::shared_ptr<TlsContext> load(const std::string& certificatePath,
+                                            const std::string& keyPath, std::string* error);
+    ~TlsContext();
+    TlsContext(const TlsContext&) = delete;
+    TlsContext& operator=(const TlsContext&) = delete;
+
+    struct Impl;
+    Impl& impl() { return *impl_; }
+
+private:
+    explicit TlsContext(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
 
 class HttpServer {
 public:
     // Plain HTTP, or HTTPS when `tls` is given.
     explicit HttpServer(Limits limits, std::shared_ptr<TlsContext> tls = nullptr);
+    // Stops, and then waits for any handler that outlived stop()'s bound:
+    // nothing a handler may still touch is freed while it runs.
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Where the handlers go (routes, pre-routing handler). A Range header
-    // reaches the handlers but is not applied for them: a handler that
-    // serves ranges reads the header itself.
-    httplib::Server& routes();
-    void setErrorPage(ErrorPage page);
+    // Where the handlers go; set before start().
+    Router& routes();
 
     // Binds (port 0: any free port) and starts serving. `bound` runs with the
     // port before the first request is read. Returns the port, or -1 when
@@ -72,7 +80,8 @@ public:
               const std::function<void(int port)>& bound = {});
     // Stops accepting, ends every connection whatever its client does and
     // joins every thread. False when a handler did not end within the bound
-    // (its thread is left running). Safe to call more than once.
+    // (its thread is left running, and everything it uses stays). Safe to
+    // call more than once.
     bool stop();
     int port() const;
 

@@ -117,4 +117,39 @@ std::string randomHex(bool upperCase) {
     return text;
 }
 
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<std::uint64_t> decimal(std::string_view text) {
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+std::optional<long> parseNumber(std::string_view text, long min, long max) {
+    if (text.empty() || text.size() > 12)
+        return std::nullopt;
+    const bool negative = text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const std::optional<std::uint64_t> magnitude = decimal(text);
+    if (!magnitude)
+        return std::nullopt;
+    const long value = negative ? -static_cast<long>(*magnitude) : static_cast<long>(*magnitude);
+    if (value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
 }  // namespace yhz::web

@@ -1,8 +1,10 @@
 #pragma once
 // Small pieces both demo servers use: a strict form parser, the host of a
-// Host header, unguessable identifiers.
+// Host header, unguessable identifiers, header values read as text and
+// numbers.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,5 +32,12 @@ std::string hostWithoutPort(std::string_view hostHeader);
 // 16 bytes from OpenSSL's generator as 32 hex digits: tokens and session ids
 // must not be guessable from the ones a client has seen.
 std::string randomHex(bool upperCase);
+
+// Spaces and tabs gone from both ends, as header values are read.
+std::string_view trimmed(std::string_view text);
+// Plain decimal digits only, at most 18 of them; nullopt for anything else.
+std::optional<std::uint64_t> decimal(std::string_view text);
+// Decimal integer in [min, max], nothing else.
+std::optional<long> parseNumber(std::string_view text, long min, long max);
 
 }  // namespace yhz::web

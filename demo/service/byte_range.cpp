@@ -2,11 +2,9 @@
 
 #include <optional>
 
-#include "demo/http/request_head.h"
+#include "demo/http/http_support.h"
 
 namespace yhz::service {
-
-namespace {}  // namespace
 
 ByteRange byteRange(std::string_view header, std::uint64_t size) {
     constexpr std::string_view kUnit = "bytes=";

@@ -1,7 +1,5 @@
 #include "demo/service/service.h"
 
-#include <httplib.h>
-
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -106,41 +104,39 @@ struct Service::Impl {
           unusedTokens(options.unusedTokensPerAddress),
           http(options.limits) {}
 
-    void routes(httplib::Server& server);
-    void relay(const httplib::Request& req, httplib::Response& res);
-    void token(const httplib::Request& req, httplib::Response& res);
-    void serviceInfo(httplib::Response& res);
-    void package(const httplib::Request& req, httplib::Response& res);
+    void routes(web::Router& server);
+    void relay(const web::Request& req, web::Response& res);
+    void token(const web::Request& req, web::Response& res);
+    void serviceInfo(web::Response& res);
+    void package(const web::Request& req, web::Response& res);
 };
 
-void Service::Impl::routes(httplib::Server& server) {
-    server.Get("/GetText.php", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(gbk(registry->setting("info_text").value_or("")), kGbkText);
+void Service::Impl::routes(web::Router& server) {
+    server.get("/GetText.php", [this](const web::Request&, web::Response& res) {
+        res.setContent(gbk(registry->setting("info_text").value_or("")), kGbkText);
     });
-    server.Get("/GetLine.php", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(std::to_string(boundedLineCount(registry->setting("line_count"))),
-                        kGbkText);
+    server.get("/GetLine.php", [this](const web::Request&, web::Response& res) {
+        res.setContent(std::to_string(boundedLineCount(registry->setting("line_count"))), kGbkText);
     });
-    server.Get("/api/service-info",
-               [this](const httplib::Request&, httplib::Response& res) { serviceInfo(res); });
-    server.Get("/api/token",
-               [this](const httplib::Request& req, httplib::Response& res) { token(req, res); });
-    server.Post("/api/token",
-                [this](const httplib::Request& req, httplib::Response& res) { token(req, res); });
-    server.Get("/update/package.zip",
-               [this](const httplib::Request& req, httplib::Response& res) { package(req, res); });
-    server.Post("/relay",
-                [this](const httplib::Request& req, httplib::Response& res) { relay(req, res); });
-    http.setErrorPage([this](std::string_view path, httplib::Response& res) {
+    server.get("/api/service-info",
+               [this](const web::Request&, web::Response& res) { serviceInfo(res); });
+    server.get("/api/token",
+               [this](const web::Request& req, web::Response& res) { token(req, res); });
+    server.post("/api/token",
+                [this](const web::Request& req, web::Response& res) { token(req, res); });
+    server.get("/update/package.zip",
+               [this](const web::Request& req, web::Response& res) { package(req, res); });
+    server.post("/relay", [this](const web::Request& req, web::Response& res) { relay(req, res); });
+    server.errorPage([this](std::string_view path, web::Response& res) {
         if (path == "/relay") {
-            res.set_content(res.status == 413 ? tooLarge : malformed, kGbkText);
+            res.setContent(res.status == 413 ? tooLarge : malformed, kGbkText);
             return;
         }
-        res.set_content("error " + std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
+        res.setContent("error " + std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
     });
 }
 
-void Service::Impl::serviceInfo(httplib::Response& res) {
+void Service::Impl::serviceInfo(web::Response& res) {
     std::string version = options.latestVersion.empty()
                               ? registry->setting("latest_version").value_or("")
                               : options.latestVersion;
@@ -152,10 +148,10 @@ void Service::Impl::serviceInfo(httplib::Response& res) {
         {"announcement", registry->setting("announcement").value_or("")},
         {"serviceConfigJson", config.dump()},
     };
-    res.set_content(info.dump(), "application/json; charset=utf-8");
+    res.setContent(info.dump(), "application/json; charset=utf-8");
 }
 
-void Service::Impl::token(const httplib::Request& req, httplib::Response& res) {
+void Service::Impl::token(const web::Request& req, web::Response& res) {
     std::string user;
     std::size_t seen = 0;
     if (req.method == "POST") {
@@ -166,24 +162,24 @@ void Service::Impl::token(const httplib::Request& req, httplib::Response& res) {
                 user = *value;
         }
     } else {
-        seen = req.get_param_value_count("userIdentifier");
-        user = req.get_param_value("userIdentifier");
+        seen = req.queryCount("userIdentifier");
+        user = req.queryValue("userIdentifier");
     }
     if (seen != 1 || !validIdentifier(user)) {
         res.status = 400;
-        res.set_content("userIdentifier missing or invalid\n", "text/plain; charset=utf-8");
+        res.setContent("userIdentifier missing or invalid\n", "text/plain; charset=utf-8");
         return;
     }
     auto refuse = [&](int status, const char* text) {
         res.status = status;
-        res.set_content(text, "text/plain; charset=utf-8");
+        res.setContent(text, "text/plain; charset=utf-8");
     };
-    if (!registry->isKnownUser(user) && !newUsers.take(req.remote_addr)) {
-        res.set_header("Retry-After", "1");
+    if (!registry->isKnownUser(user) && !newUsers.take(req.remoteAddress)) {
+        res.setHeader("Retry-After", "1");
         return refuse(429, "too many new user identifiers from this address, try again later\n");
     }
-    if (!unusedTokens.take(req.remote_addr)) {
-        res.set_header("Retry-After", "1");
+    if (!unusedTokens.take(req.remoteAddress)) {
+        res.setHeader("Retry-After", "1");
         return refuse(429, "too many unused tokens for this address, try again later\n");
     }
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
@@ -193,41 +189,41 @@ void Service::Impl::token(const httplib::Request& req, httplib::Response& res) {
         case Registry::User::Added:
             break;
         case Registry::User::Full:
-            unusedTokens.giveBack(req.remote_addr);
+            unusedTokens.giveBack(req.remoteAddress);
             return refuse(503, "too many users\n");
         case Registry::User::Failed:
-            unusedTokens.giveBack(req.remote_addr);
+            unusedTokens.giveBack(req.remoteAddress);
             return refuse(500, "registry unavailable\n");
     }
     std::optional<std::string> issued = access.issue(user);
     if (!issued) {
-        unusedTokens.giveBack(req.remote_addr);
+        unusedTokens.giveBack(req.remoteAddress);
         return refuse(503, "too many live tokens, try again later\n");
     }
-    res.set_content(*issued, "text/plain; charset=utf-8");
+    res.setContent(*issued, "text/plain; charset=utf-8");
 }
 
-void Service::Impl::package(const httplib::Request& req, httplib::Response& res) {
+void Service::Impl::package(const web::Request& req, web::Response& res) {
     std::error_code ec;
     const std::filesystem::path path = options.packagePath;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
         res.status = 404;
-        res.set_content("no update package\n", "text/plain; charset=utf-8");
+        res.setContent("no update package\n", "text/plain; charset=utf-8");
         return;
     }
     const std::uint64_t size = std::filesystem::file_size(path, ec);
-    auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
+    std::shared_ptr<std::istream> file = std::make_shared<std::ifstream>(path, std::ios::binary);
     if (ec || !*file) {
         res.status = 500;
-        res.set_content("package unreadable\n", "text/plain; charset=utf-8");
+        res.setContent("package unreadable\n", "text/plain; charset=utf-8");
         return;
     }
-    res.set_header("Accept-Ranges", "bytes");
-    const ByteRange range = byteRange(req.get_header_value("Range"), size);
+    res.setHeader("Accept-Ranges", "bytes");
+    const ByteRange range = byteRange(req.header("Range"), size);
     if (range.kind == ByteRange::Kind::Unsatisfiable) {
         res.status = 416;
-        res.set_header("Content-Range", "bytes */" + std::to_string(size));
-        res.set_content("range not satisfiable\n", "text/plain; charset=utf-8");
+        res.setHeader("Content-Range", "bytes */" + std::to_string(size));
+        res.setContent("range not satisfiable\n", "text/plain; charset=utf-8");
         return;
     }
     std::uint64_t first = 0;
@@ -236,29 +232,17 @@ void Service::Impl::package(const httplib::Request& req, httplib::Response& res)
         first = range.first;
         length = range.last - range.first + 1;
         res.status = 206;
-        res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                            std::to_string(range.last) + "/" +
-                                            std::to_string(size));
+        res.setHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                           std::to_string(range.last) + "/" + std::to_string(size));
     }
-    // Streamed in chunks: a large package never sits in memory whole.
-    res.set_content_provider(
-        static_cast<std::size_t>(length), "application/zip",
-        [file, first](std::size_t offset, std::size_t want, httplib::DataSink& sink) {
-            char buffer[64 * 1024];
-            file->clear();
-            file->seekg(static_cast<std::streamoff>(first + offset));
-            file->read(buffer, static_cast<std::streamsize>(std::min(want, sizeof buffer)));
-            const std::streamsize got = file->gcount();
-            if (got <= 0)
-                return false;
-            return sink.write(buffer, static_cast<std::size_t>(got));
-        });
+    // Streamed in pieces: a large package never sits in memory whole.
+    res.setFile({std::move(file), first, length}, "application/zip");
 }
 
-void Service::Impl::relay(const httplib::Request& req, httplib::Response& res) {
+void Service::Impl::relay(const web::Request& req, web::Response& res) {
     auto reply = [&](int status, const std::string& text) {
         res.status = status;
-        res.set_content(text, kGbkText);
+        res.setContent(text, kGbkText);
     };
     auto form = web::parseForm(req.body);
     static constexpr std::array<std::string_view, 6> keys = {"hphm",  "hpzl",  "id",
@@ -285,7 +269,7 @@ void Service::Impl::relay(const httplib::Request& req, httplib::Response& res) {
     }
     switch (access.begin(user, tokenText)) {
         case AccessBook::Begin::Started:
-            unusedTokens.giveBack(req.remote_addr);
+            unusedTokens.giveBack(req.remoteAddress);
             break;
         case AccessBook::Begin::BadToken:
             return reply(403, badToken);

@@ -1,7 +1,5 @@
 #include "demo/site_sim/site_sim.h"
 
-#include <httplib.h>
-
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -9,7 +7,6 @@
 #include <unordered_map>
 
 #include "demo/http/http_support.h"
-#include "demo/http/options.h"
 #include "demo/site_sim/html_template.h"
 #include "demo/site_sim/sessions.h"
 #include "demo/world/site_data.h"
@@ -79,20 +76,19 @@ std::int64_t today() {
 
 // A template that cannot be filled is a fault of this program, not of the
 // request: 500, never half a page.
-void servePage(httplib::Response& res, std::string_view pageTemplate,
-               const TemplateValues& values) {
+void servePage(web::Response& res, std::string_view pageTemplate, const TemplateValues& values) {
     if (std::optional<std::string> html = renderTemplate(pageTemplate, values)) {
-        res.set_content(std::move(*html), "text/html; charset=utf-8");
+        res.setContent(std::move(*html), "text/html; charset=utf-8");
     } else {
         res.status = 500;
-        res.set_content("page template broken\n", "text/plain; charset=utf-8");
+        res.setContent("page template broken\n", "text/plain; charset=utf-8");
     }
 }
 
-void replyError(httplib::Response& res, int status, std::string_view message) {
+void replyError(web::Response& res, int status, std::string_view message) {
     nlohmann::json body = {{"code", status}, {"message", message}};
     res.status = status;
-    res.set_content(body.dump(), kJson);
+    res.setContent(body.dump(), kJson);
 }
 
 }  // namespace
@@ -105,63 +101,64 @@ struct SiteSim::Impl {
     explicit Impl(SiteSimOptions opts)
         : options(std::move(opts)), sessions(options.maxSessions, options.sessionIdle) {}
 
-    void routes(httplib::Server& server);
-    void page(const Region& region, const httplib::Request& req, httplib::Response& res);
-    void index(httplib::Response& res);
+    void routes(web::Router& server);
+    void page(const Region& region, const web::Request& req, web::Response& res);
+    void index(web::Response& res);
     // The checks both endpoints make; the parsed form when they pass.
-    std::optional<std::vector<web::FormField>> admit(const Region& region,
-                                                     const httplib::Request& req,
-                                                     httplib::Response& res);
-    void segments(const Region& region, const httplib::Request& req, httplib::Response& res);
-    void expired(const Region& region, const httplib::Request& req, httplib::Response& res);
+    std::optional<std::vector<web::FormField>> admit(const Region& region, const web::Request& req,
+                                                     web::Response& res);
+    void segments(const Region& region, const web::Request& req, web::Response& res);
+    void expired(const Region& region, const web::Request& req, web::Response& res);
 };
 
-void SiteSim::Impl::routes(httplib::Server& server) {
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        if (regionOfHost(req.get_header_value("Host")))
-            return httplib::Server::HandlerResponse::Unhandled;
-        std::string host = web::hostWithoutPort(req.get_header_value("Host"));
+void SiteSim::Impl::routes(web::Router& server) {
+    server.preRouting([this](const web::Request& req, web::Response& res) {
+        if (regionOfHost(req.header("Host")))
+            return false;
+        std::string host = web::hostWithoutPort(req.header("Host"));
         if ((host == "localhost" || host == "127.0.0.1") && req.path == "/" &&
             req.method == "GET") {
             index(res);
         } else {
             res.status = 421;
-            res.set_content("no site is served under this host name\n",
-                            "text/plain; charset=utf-8");
+            res.setContent("no site is served under this host name\n", "text/plain; charset=utf-8");
         }
-        return httplib::Server::HandlerResponse::Handled;
+        return true;
     });
     auto withRegion = [](auto handler) {
-        return [handler](const httplib::Request& req, httplib::Response& res) {
+        return [handler](const web::Request& req, web::Response& res) {
             // The pre-routing handler has let only region hosts through.
-            if (const Region* region = regionOfHost(req.get_header_value("Host"))) {
+            if (const Region* region = regionOfHost(req.header("Host"))) {
                 handler(*region, req, res);
             }
         };
     };
-    server.Get("/", [](const httplib::Request&, httplib::Response& res) {
-        res.set_redirect("/views/vehxhhdpub.html");
+    server.get("/", [](const web::Request&, web::Response& res) {
+        res.redirect("/views/vehxhhdpub.html");
     });
-    server.Get("/views/vehxhhdpub.html",
-               withRegion([this](const Region& r, const httplib::Request& req,
-                                 httplib::Response& res) { page(r, req, res); }));
-    server.Post("/m/mvehxh/getTfhdList",
-                withRegion([this](const Region& r, const httplib::Request& req,
-                                  httplib::Response& res) { segments(r, req, res); }));
-    server.Post("/m/mvehxh/getDiscardList",
-                withRegion([this](const Region& r, const httplib::Request& req,
-                                  httplib::Response& res) { expired(r, req, res); }));
-    http->setErrorPage([](std::string_view path, httplib::Response& res) {
+    server.get("/views/vehxhhdpub.html",
+               withRegion([this](const Region& r, const web::Request& req, web::Response& res) {
+                   page(r, req, res);
+               }));
+    server.post("/m/mvehxh/getTfhdList",
+                withRegion([this](const Region& r, const web::Request& req, web::Response& res) {
+                    segments(r, req, res);
+                }));
+    server.post("/m/mvehxh/getDiscardList",
+                withRegion([this](const Region& r, const web::Request& req, web::Response& res) {
+                    expired(r, req, res);
+                }));
+    server.errorPage([](std::string_view path, web::Response& res) {
         if (path.substr(0, 3) == "/m/") {
             const int status = res.status;
             replyError(res, status, status == 413 ? "请求过大" : "请求无效");
             return;
         }
-        res.set_content("error " + std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
+        res.setContent("error " + std::to_string(res.status) + "\n", "text/plain; charset=utf-8");
     });
 }
 
-void SiteSim::Impl::index(httplib::Response& res) {
+void SiteSim::Impl::index(web::Response& res) {
     TemplateValues values;
     auto& rows = values.lists["regions"];
     for (const Region& region : regions()) {
@@ -172,13 +169,12 @@ void SiteSim::Impl::index(httplib::Response& res) {
     servePage(res, kIndexTemplate, values);
 }
 
-void SiteSim::Impl::page(const Region& region, const httplib::Request& req,
-                         httplib::Response& res) {
-    std::string session = cookieValue(req.get_header_value("Cookie"), kCookieName);
+void SiteSim::Impl::page(const Region& region, const web::Request& req, web::Response& res) {
+    std::string session = cookieValue(req.header("Cookie"), kCookieName);
     if (!sessions.valid(session, region.code)) {
         session = sessions.create(region.code);
-        res.set_header("Set-Cookie", std::string(kCookieName) + "=" + session +
-                                         "; Path=/; Secure; HttpOnly; SameSite=Lax");
+        res.setHeader("Set-Cookie", std::string(kCookieName) + "=" + session +
+                                        "; Path=/; Secure; HttpOnly; SameSite=Lax");
     }
     const std::int64_t day = today();
     TemplateValues values;
@@ -188,18 +184,18 @@ void SiteSim::Impl::page(const Region& region, const httplib::Request& req,
     for (const Office& office : offices(region)) {
         rows.push_back({{"glbm", office.glbm}, {"name", office.name}});
     }
-    res.set_header("Cache-Control", "no-store");
+    res.setHeader("Cache-Control", "no-store");
     servePage(res, kSitePageTemplate, values);
 }
 
 std::optional<std::vector<web::FormField>> SiteSim::Impl::admit(const Region& region,
-                                                                const httplib::Request& req,
-                                                                httplib::Response& res) {
-    if (req.get_header_value("X-Requested-With") != "XMLHttpRequest") {
+                                                                const web::Request& req,
+                                                                web::Response& res) {
+    if (req.header("X-Requested-With") != "XMLHttpRequest") {
         replyError(res, 403, "非法请求");
         return std::nullopt;
     }
-    if (!sessions.valid(cookieValue(req.get_header_value("Cookie"), kCookieName), region.code)) {
+    if (!sessions.valid(cookieValue(req.header("Cookie"), kCookieName), region.code)) {
         replyError(res, 401, "会话已失效，请刷新页面后重试");
         return std::nullopt;
     }
@@ -219,7 +215,7 @@ struct Query {
 
 // Reads page, glbm and hpzl; answers the error itself when one is wrong.
 std::optional<Query> readQuery(const Region& region, const std::vector<Office>& list,
-                               const std::vector<web::FormField>& form, httplib::Response& res) {
+                               const std::vector<web::FormField>& form, web::Response& res) {
     Query query;
     const std::string* page = web::findField(form, "page");
     auto number = page ? web::parseNumber(*page, 1, kMaxPage) : std::nullopt;
@@ -250,8 +246,7 @@ std::pair<std::size_t, std::size_t> pageBounds(const std::vector<T>& all, long p
 
 }  // namespace
 
-void SiteSim::Impl::segments(const Region& region, const httplib::Request& req,
-                             httplib::Response& res) {
+void SiteSim::Impl::segments(const Region& region, const web::Request& req, web::Response& res) {
     auto form = admit(region, req, res);
     if (!form)
         return;
@@ -289,11 +284,10 @@ void SiteSim::Impl::segments(const Region& region, const httplib::Request& req,
                                {"page", query->page},
                                {"pageSize", kSegmentPageSize},
                                {"content", std::move(content)}}}}}};
-    res.set_content(body.dump(), kJson);
+    res.setContent(body.dump(), kJson);
 }
 
-void SiteSim::Impl::expired(const Region& region, const httplib::Request& req,
-                            httplib::Response& res) {
+void SiteSim::Impl::expired(const Region& region, const web::Request& req, web::Response& res) {
     auto form = admit(region, req, res);
     if (!form)
         return;
@@ -314,7 +308,7 @@ void SiteSim::Impl::expired(const Region& region, const httplib::Request& req,
                              {"page", query->page},
                              {"pageSize", kExpiredPageSize},
                              {"content", std::move(content)}}}};
-    res.set_content(body.dump(), kJson);
+    res.setContent(body.dump(), kJson);
 }
 
 SiteSim::SiteSim(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "demo/http/http_support.h"
-#include "demo/http/options.h"
 
 namespace yhz::web {
 namespace {
