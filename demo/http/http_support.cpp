@@ -44,6 +44,23 @@ std::optional<std::string> percentDecode(std::string_view text) {
 
 }  // namespace
 
+std::string decodeLenient(std::string_view text, bool plusIsSpace) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (plusIsSpace && text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+                   hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::optional<std::vector<FormField>> parseForm(std::string_view body) {
     std::vector<FormField> fields;
     std::size_t from = 0;

@@ -22,6 +22,10 @@ struct FormField {
 // "=", an empty name or a broken escape makes the whole form malformed.
 std::optional<std::vector<FormField>> parseForm(std::string_view body);
 
+// Percent-decoded as browsers' paths and queries are read: an escape that
+// is not one stays as it is; "+" is a space when `plusIsSpace`.
+std::string decodeLenient(std::string_view text, bool plusIsSpace);
+
 // Value of the first field of that name, nullptr when absent.
 const std::string* findField(const std::vector<FormField>& form, std::string_view name);
 std::size_t countField(const std::vector<FormField>& form, std::string_view name);

@@ -3,37 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "demo/http/http_support.h"
+
 namespace yhz::web {
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Lenient, as browsers' queries are read: an escape that is not one stays.
-std::string decodeQueryText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
-                   hexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 // Calls `visit(name, value)` for every parameter of the target's query.
 template <typename Visit>
@@ -50,9 +24,10 @@ void eachQueryParameter(std::string_view target, Visit visit) {
             continue;
         const std::size_t eq = piece.find('=');
         if (eq == std::string_view::npos) {
-            visit(decodeQueryText(piece), std::string());
+            visit(decodeLenient(piece, true), std::string());
         } else {
-            visit(decodeQueryText(piece.substr(0, eq)), decodeQueryText(piece.substr(eq + 1)));
+            visit(decodeLenient(piece.substr(0, eq), true),
+                  decodeLenient(piece.substr(eq + 1), true));
         }
     }
 }

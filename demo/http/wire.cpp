@@ -1,9 +1,9 @@
 #include "demo/http/wire.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <vector>
+
+#include "demo/http/http_support.h"
 
 namespace yhz::web {
 
@@ -12,34 +12,6 @@ namespace http = boost::beast::http;
 namespace {
 
 constexpr std::size_t kFilePiece = 64 * 1024;
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The path as routes name it: escapes decoded ("%2E" is "."), a broken one
-// kept as it is.
-std::string decodedPath(std::string_view target) {
-    const std::string_view raw = target.substr(0, target.find('?'));
-    std::string path;
-    path.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 2 < raw.size() && hexDigit(raw[i + 1]) >= 0 &&
-            hexDigit(raw[i + 2]) >= 0) {
-            path += static_cast<char>(hexDigit(raw[i + 1]) * 16 + hexDigit(raw[i + 2]));
-            i += 2;
-        } else {
-            path += raw[i];
-        }
-    }
-    return path;
-}
 
 std::string lowered(std::string_view text) {
     std::string out(text);
@@ -85,7 +57,8 @@ Request toRequest(http::request<http::string_body>&& message, std::string remote
     Request req;
     req.method = std::string(message.method_string());
     req.target = std::string(message.target());
-    req.path = decodedPath(req.target);
+    // The path as routes name it: "%2E" is ".".
+    req.path = decodeLenient(std::string_view(req.target).substr(0, req.target.find('?')), false);
     for (const auto& field : message)
         req.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     req.body = std::move(message.body());
