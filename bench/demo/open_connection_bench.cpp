@@ -12,12 +12,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "server/service.h"
-#include "sim/site_sim.h"
+#include "demo/service/service.h"
+#include "demo/site_sim/site_sim.h"
 
 namespace {
 
@@ -40,6 +41,11 @@ struct Servers {
         serviceOptions.port = 0;
         serviceOptions.databasePath = (dir / "service.sqlite").string();
         serviceOptions.relayDelay = std::chrono::milliseconds(0);
+        // Larger than the socket buffers: a download nobody reads stays
+        // unfinished.
+        serviceOptions.packagePath = (dir / "package.zip").string();
+        std::ofstream(serviceOptions.packagePath, std::ios::binary)
+            << std::string(32 * 1024 * 1024, 'z');
         service = yhz::service::Service::start(serviceOptions, &error);
         yhz::sim::SiteSimOptions simOptions;
         simOptions.port = 0;
@@ -98,10 +104,12 @@ void serviceGet(benchmark::State& state) {
 }
 BENCHMARK(serviceGet)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Clients that have sent half a request head and hold their connections.
+// Clients that have sent half a request head and hold their connections,
+// or (with `request`) a whole request whose reply they never read.
 class SlowClients {
 public:
-    SlowClients(int port, int count) {
+    SlowClients(int port, int count,
+                const std::string& request = "GET /GetLine.php HTTP/1.1\r\nX-Slow: 1\r\n") {
         for (int i = 0; i < count; ++i) {
             const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in addr{};
@@ -109,8 +117,8 @@ public:
             addr.sin_port = htons(static_cast<std::uint16_t>(port));
             addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-                const std::string half = "GET /GetLine.php HTTP/1.1\r\nX-Slow: 1\r\n";
-                [[maybe_unused]] ssize_t n = ::send(fd, half.data(), half.size(), MSG_NOSIGNAL);
+                [[maybe_unused]] ssize_t n =
+                    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
             }
             fds_.push_back(fd);
         }
@@ -133,6 +141,17 @@ void serviceGetBesideFortySlowClients(benchmark::State& state) {
         state, [&] { return c.Get("/GetLine.php"); }, 200);
 }
 BENCHMARK(serviceGetBesideFortySlowClients)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The same request while two clients take the 32 MB package and never read
+// it: the writes wait for those readers, no thread does.
+void serviceGetBesideTwoStalledDownloads(benchmark::State& state) {
+    SlowClients readers(servers().service->port(), 2, "GET /update/package.zip HTTP/1.1\r\n\r\n");
+    httplib::Client c = serviceClient();
+    c.set_read_timeout(std::chrono::seconds(5));
+    run(
+        state, [&] { return c.Get("/GetLine.php"); }, 200);
+}
+BENCHMARK(serviceGetBesideTwoStalledDownloads)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void servicePost(benchmark::State& state) {
     httplib::Client c = serviceClient();

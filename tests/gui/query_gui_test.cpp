@@ -13,8 +13,8 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
-#include "server/registry.h"
-#include "server/service.h"
+#include "demo/service/registry.h"
+#include "demo/service/service.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 

@@ -15,9 +15,9 @@
 
 #include "base/background_task.h"
 #include "base/control_names.h"
+#include "demo/service/registry.h"
+#include "demo/service/service.h"
 #include "plates/list_operations.h"
-#include "server/registry.h"
-#include "server/service.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"

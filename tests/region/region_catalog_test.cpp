@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/profile.h"
-#include "demo/site_data.h"
+#include "demo/world/site_data.h"
 #include "region/embedded_data.h"
 #include "region/region_catalog.h"
 #include "text/encoding.h"

@@ -13,7 +13,8 @@
 
 #include "base/background_task.h"
 #include "base/operation_log.h"
-#include "demo/site_data.h"
+#include "demo/site_sim/site_sim.h"
+#include "demo/world/site_data.h"
 #include "net/cookie_store.h"
 #include "region/region_catalog.h"
 #include "retrieval/expired_day_file.h"
@@ -22,7 +23,6 @@
 #include "retrieval/retrieval_buttons.h"
 #include "retrieval/site_interface.h"
 #include "retrieval/site_retrieval.h"
-#include "sim/site_sim.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
 #include "support/temp_dir.h"

@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "base/operation_log.h"
+#include "demo/service/service.h"
 #include "net/http_client.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
-#include "server/service.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"

@@ -117,6 +117,11 @@ bool RawClient::send(std::string_view bytes, milliseconds within) {
     return true;
 }
 
+void RawClient::halfClose() {
+    if (fd_ >= 0)
+        ::shutdown(fd_, SHUT_WR);
+}
+
 std::size_t RawClient::sendRepeated(std::string_view bytes, std::size_t total,
                                     milliseconds within) {
     const Clock::time_point end = Clock::now() + within;

@@ -37,6 +37,9 @@ public:
     // Reads until `marker` has arrived, the server closes or `within` ran
     // out; answers everything received so far.
     const std::string& readUntil(std::string_view marker, milliseconds within);
+    // Ends the sending side with a bare TCP FIN, without a TLS close_notify
+    // first: what a client does that simply shuts its socket down.
+    void halfClose();
     // True when the server closed the connection within the time.
     bool closedWithin(milliseconds within);
     const std::string& received() const { return received_; }

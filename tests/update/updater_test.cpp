@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "base/background_task.h"
-#include "server/service.h"
+#include "demo/service/service.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/signing_key.h"
