@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
              &options.packagePath);
     cli.text("--latest-version", "V", "published version instead of the data file's",
              &options.latestVersion);
+    cli.text("--signing-key", "FILE", "Ed25519 private key (PEM) that signs the published package",
+             &options.signingKeyPath);
     cli.number("--relay-delay-ms", "time one relay lookup takes (default 100)", 0, 60000,
                [&](long n) { options.relayDelay = std::chrono::milliseconds(n); });
     if (const std::optional<int> status = cli.parse(argc, argv))

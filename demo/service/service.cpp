@@ -3,11 +3,14 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <thread>
 
 #include "demo/http/http_support.h"
 #include "demo/service/byte_range.h"
+#include "demo/service/package_signer.h"
 #include "demo/service/registry.h"
 #include "demo/world/site_data.h"
 #include "text/encoding.h"
@@ -84,6 +87,14 @@ struct Service::Impl {
     web::AddressRate unusedTokens;
     web::HttpServer http;
     std::string publicUrl;
+    std::unique_ptr<PackageSigner> signer;
+    // The package's facts, read again only when the file changed.
+    std::mutex packageMutex;
+    std::optional<PackageFacts> packageRead;
+    std::filesystem::file_time_type packageTime{};
+    std::uintmax_t packageBytes = 0;
+
+    std::optional<PackageFacts> packageFacts();
 
     // The relay's own answers, in GBK as the program shows them.
     const std::string taken = gbk("已占用");
@@ -148,7 +159,33 @@ void Service::Impl::serviceInfo(web::Response& res) {
         {"announcement", registry->setting("announcement").value_or("")},
         {"serviceConfigJson", config.dump()},
     };
+    if (const std::optional<PackageFacts> facts = signer ? packageFacts() : std::nullopt) {
+        const std::string name = info["packageName"];
+        info["packageSize"] = std::to_string(facts->size);
+        info["packageSha256"] = facts->sha256;
+        info["packageSignature"] = signer->sign(packageStatement(name, version, *facts));
+    }
     res.setContent(info.dump(), "application/json; charset=utf-8");
+}
+
+std::optional<PackageFacts> Service::Impl::packageFacts() {
+    std::error_code ec;
+    const std::filesystem::path path = options.packagePath;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
+        return std::nullopt;
+    }
+    const auto time = std::filesystem::last_write_time(path, ec);
+    const auto bytes = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    const std::scoped_lock lock(packageMutex);
+    if (!packageRead || time != packageTime || bytes != packageBytes) {
+        packageRead = readPackageFacts(path.string());
+        packageTime = time;
+        packageBytes = bytes;
+    }
+    return packageRead;
 }
 
 void Service::Impl::token(const web::Request& req, web::Response& res) {
@@ -306,6 +343,12 @@ std::unique_ptr<Service> Service::start(ServiceOptions options, std::string* err
     if (!registry)
         return nullptr;
     auto impl = std::make_unique<Impl>(std::move(options), std::move(registry));
+    if (!impl->options.signingKeyPath.empty()) {
+        impl->signer = PackageSigner::load(impl->options.signingKeyPath, error);
+        if (!impl->signer) {
+            return nullptr;
+        }
+    }
     impl->routes(impl->http.routes());
     Impl& self = *impl;
     int port = impl->http.start(impl->options.address, impl->options.port, [&self](int bound) {

@@ -23,6 +23,11 @@ struct ServiceOptions {
     std::string packagePath;
     // Overrides the published version of the settings when not empty.
     std::string latestVersion;
+    // The publisher's Ed25519 private key (PEM): with it and a package, the
+    // service information carries the package's size, SHA-256 and the
+    // signature the program checks. Without it the offer is unsigned, and
+    // the program takes no update.
+    std::string signingKeyPath;
     // Time a relay lookup takes, as the real relay spends it asking upstream.
     std::chrono::milliseconds relayDelay{100};
     AccessLimits access;

@@ -17,6 +17,7 @@
 
 #include "base/background_task.h"
 #include "demo/service/service.h"
+#include "service/package_offer.h"
 #include "service/service_client.h"
 #include "support/loopback.h"
 #include "support/signing_key.h"
@@ -76,13 +77,20 @@ protected:
         options.databasePath = (suite_->path() / "service.sqlite").string();
         options.packagePath = served().string();
         options.latestVersion = "2.2.0";
+        publisher_ = new test::SigningKey();
+        options.signingKeyPath = (suite_->path() / "publisher.pem").string();
+        publisher_->writePem(options.signingKeyPath);
         std::string error;
         service_ = service::Service::start(options, &error).release();
         ASSERT_NE(service_, nullptr) << error;
     }
     static void TearDownTestSuite() {
         delete service_;
+        delete publisher_;
         delete suite_;
+    }
+    static std::optional<ServiceInfo> offer(int port) {
+        return ServiceClient("http://127.0.0.1:" + std::to_string(port)).obtain();
     }
     static fs::path served() { return suite_->path() / "served.zip"; }
 
@@ -103,14 +111,15 @@ protected:
                     {}};
     }
 
-    // Runs one update to its end. A request that names no digest gets the
-    // size and digest of the package the service serves, as a signed offer
-    // would name them.
+    // Runs one update to its end. A request that names no digest takes the
+    // size and digest of the service's signed offer for what it serves now,
+    // once the offer has passed the program's check.
     UpdateProgress runUpdate(UpdateRequest request) {
         if (request.packageSha256.empty() && fs::exists(served())) {
-            const std::string bytes = readFile(served());
-            request.packageSize = static_cast<std::int64_t>(bytes.size());
-            request.packageSha256 = test::sha256Hex(bytes);
+            const std::optional<ServiceInfo> info = offer(service_->port());
+            EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()), OfferVerdict::Take);
+            request.packageSize = std::stoll(info->packageSize);
+            request.packageSha256 = info->packageSha256;
         }
         Updater::Options options;
         options.beforeStart = [this] { ++claimsLetGo_; };
@@ -129,7 +138,49 @@ protected:
     std::atomic<int> claimsLetGo_{0};
     static inline testing::TempDir* suite_ = nullptr;
     static inline service::Service* service_ = nullptr;
+    static inline test::SigningKey* publisher_ = nullptr;
 };
+
+// The offers of the real service as the program judges them: signed with
+// the trusted key and newer, signed by a key the program does not trust,
+// not signed at all, an older version.
+TEST_F(Update, onlyTheServicesSignedNewerOfferIsTaken) {
+    ASSERT_TRUE(test::writeZip(served().string(), {{.name = "云海舟", .content = kNewProgram}}));
+    const test::SigningKey stranger;
+    const std::string strangerPem = (suite_->path() / "stranger.pem").string();
+    stranger.writePem(strangerPem);
+    struct Case {
+        std::string key;
+        std::string version;
+        OfferVerdict verdict;
+    };
+    const std::string trusted = suite_->path() / "publisher.pem";
+    for (const Case& c : {Case{trusted, "2.2.0", OfferVerdict::Take},
+                          Case{strangerPem, "2.2.0", OfferVerdict::BadSignature},
+                          Case{"", "2.2.0", OfferVerdict::Unsigned},
+                          Case{trusted, "2.1.1", OfferVerdict::NotNewer}}) {
+        service::ServiceOptions options;
+        options.port = 0;
+        options.databasePath = (suite_->path() / "offers.sqlite").string();
+        options.packagePath = served().string();
+        options.latestVersion = c.version;
+        options.signingKeyPath = c.key;
+        std::string error;
+        const auto service = service::Service::start(options, &error);
+        ASSERT_NE(service, nullptr) << error;
+        const std::optional<ServiceInfo> info = offer(service->port());
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()), c.verdict)
+            << c.key << " " << c.version;
+    }
+    std::string error;
+    service::ServiceOptions broken;
+    broken.port = 0;
+    broken.databasePath = (suite_->path() / "offers.sqlite").string();
+    broken.signingKeyPath = served().string();  // no key in there
+    EXPECT_EQ(service::Service::start(broken, &error), nullptr);
+    EXPECT_FALSE(error.empty());
+}
 
 TEST_F(Update, aGoodPackageIsDownloadedUnpackedPutInPlaceAndStarted) {
     ASSERT_EQ(localToUtf8(request_.packageName), "云海舟");
