@@ -31,7 +31,7 @@
 #include "base/program_values.h"
 #include "browser/browser_view.h"
 #include "query/query_run.h"
-#include "service/service_client.h"
+#include "service_client/service_client.h"
 #include "text/encoding.h"
 
 namespace yhz {

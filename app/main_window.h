@@ -17,7 +17,7 @@
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
 #include "retrieval/retrieval_progress.h"
-#include "service/service_info.h"
+#include "service_client/service_info.h"
 
 class QTabWidget;
 class QTimer;

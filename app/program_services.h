@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "base/background_task.h"
 #include "region/information_prefetch.h"
-#include "service/service_client.h"
+#include "service_client/service_client.h"
 
 namespace yhz {
 

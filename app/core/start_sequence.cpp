@@ -1,7 +1,7 @@
 #include "app/core/start_sequence.h"
 
 #include "base/program_values.h"
-#include "service/package_offer.h"
+#include "service_client/package_offer.h"
 #include "text/encoding.h"
 
 namespace yhz {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "base/window_access.h"
-#include "service/package_offer.h"
-#include "service/service_info.h"
+#include "service_client/package_offer.h"
+#include "service_client/service_info.h"
 
 namespace yhz {
 

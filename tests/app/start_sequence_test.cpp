@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/start_sequence.h"
-#include "service/package_offer.h"
+#include "service_client/package_offer.h"
 #include "support/recording_window.h"
 #include "support/signing_key.h"
 #include "text/encoding.h"

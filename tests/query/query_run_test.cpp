@@ -18,7 +18,7 @@
 #include "demo/service/registry.h"
 #include "demo/service/service.h"
 #include "plates/list_operations.h"
-#include "service/service_client.h"
+#include "service_client/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
 #include "support/scripted_server.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "service/package_offer.h"
+#include "service_client/package_offer.h"
 
 namespace yhz::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/service_info.h"
+#include "service_client/service_info.h"
 
 namespace yhz::test {
 

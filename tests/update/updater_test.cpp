@@ -17,8 +17,8 @@
 
 #include "base/background_task.h"
 #include "demo/service/service.h"
-#include "service/package_offer.h"
-#include "service/service_client.h"
+#include "service_client/package_offer.h"
+#include "service_client/service_client.h"
 #include "support/loopback.h"
 #include "support/signing_key.h"
 #include "support/temp_dir.h"

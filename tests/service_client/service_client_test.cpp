@@ -8,7 +8,7 @@
 #include "net/http_client.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
-#include "service/service_client.h"
+#include "service_client/service_client.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
 #include "text/encoding.h"

@@ -1,4 +1,4 @@
-#include "service/service_client.h"
+#include "service_client/service_client.h"
 
 #include <unistd.h>
 

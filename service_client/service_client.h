@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "net/http_client.h"
-#include "service/service_info.h"
+#include "service_client/service_info.h"
 
 namespace yhz {
 

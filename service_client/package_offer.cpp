@@ -1,4 +1,4 @@
-#include "service/package_offer.h"
+#include "service_client/package_offer.h"
 
 #include <openssl/evp.h>
 
