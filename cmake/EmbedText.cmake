@@ -1,17 +1,13 @@
-# Compiles a text file into the program: writes a source file that defines
+# Compiles a data file into the program: writes a source file that defines
 #   const std::string_view <NAMESPACE>::<SYMBOL>
-# holding the file's bytes, and puts its path in <out_var>. The file is read at
-# configure time; editing it makes the build configure again.
+# holding the file's bytes exactly (CR LF stays CR LF), and puts its path in
+# <out_var>. The file is read at configure time; editing it makes the build
+# configure again.
 function(yhz_embed_text out_var)
   cmake_parse_arguments(ARG "" "FILE;NAMESPACE;SYMBOL" "" ${ARGN})
   get_filename_component(source ${ARG_FILE} ABSOLUTE)
-  file(READ ${source} YHZ_EMBED_TEXT)
-  # The text goes into a raw string literal; its closing sequence must not
-  # occur inside.
-  string(FIND "${YHZ_EMBED_TEXT}" ")yhzembed\"" clash)
-  if(NOT clash EQUAL -1)
-    message(FATAL_ERROR "${source} contains the sequence that ends the embedded text")
-  endif()
+  file(READ ${source} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," YHZ_EMBED_BYTES "${hex}")
   set(YHZ_EMBED_NAMESPACE ${ARG_NAMESPACE})
   set(YHZ_EMBED_SYMBOL ${ARG_SYMBOL})
   file(RELATIVE_PATH YHZ_EMBED_SOURCE ${PROJECT_SOURCE_DIR} ${source})

@@ -1,13 +1,14 @@
 #pragma once
-// The built-in data: the region text (base64 of GBK lines, each ended by
-// CR LF) and the site list (one "http://" base address per region, joined
-// by CR LF), both compiled in from data files of this folder.
+// The built-in data, compiled in from the data files of this folder as they
+// are: the region table (regions.txt, UTF-8, one tab-separated region a
+// line, the site simulator reads it too) and the profile's site list (one
+// "http://" base address per region, joined by CR LF).
 
 #include <string_view>
 
 namespace yhz {
 
-std::string_view embeddedRegionText();
-std::string_view embeddedSiteText();
+extern const std::string_view kRegionTable;
+extern const std::string_view kSiteList;
 
 }  // namespace yhz

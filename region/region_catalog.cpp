@@ -7,12 +7,27 @@
 
 namespace yhz {
 
+std::string builtInRegionText() {
+    // In GBK before it is cut: the cuts step over two-byte characters.
+    const std::string table = replaceAll(utf8ToLocal(kRegionTable), "\r", "");
+    std::string text;
+    for (const std::string& line : splitText(table, "\n")) {
+        // Columns: host label, code, region name, plate prefix, kind.
+        const std::vector<std::string> columns = splitText(line, "\t");
+        if (line.empty() || line.front() == '#' || columns.size() < 4) {
+            continue;
+        }
+        text += columns[2] + "-" + columns[3] + "\r\n";
+    }
+    return text;
+}
+
 std::vector<std::string> builtInRegions() {
-    return splitText(textUpToZero(base64Decode(embeddedRegionText())), "\r\n");
+    return splitText(builtInRegionText(), "\r\n");
 }
 
 std::vector<std::string> builtInSites() {
-    return splitText(replaceAll(embeddedSiteText(), "http", "https"), "\r\n");
+    return splitText(replaceAll(kSiteList, "http", "https"), "\r\n");
 }
 
 std::string platePrefix(std::string_view displayText) {

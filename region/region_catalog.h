@@ -9,7 +9,10 @@
 
 namespace yhz {
 
-// Display texts of the built-in regions ("北京-京A", ...), GBK, in order.
+// The region text: "北京-京A" and the rest in GBK, each line ended by CR LF,
+// made from the built-in region table.
+std::string builtInRegionText();
+// Its lines, in order.
 std::vector<std::string> builtInRegions();
 // Base addresses of the built-in sites, "https://" each, in the regions' order.
 std::vector<std::string> builtInSites();
