@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/core/start_sequence.h"
+#include "startup/start_sequence.h"
 
 namespace yhz {
 

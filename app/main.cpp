@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/core/start_sequence.h"
+#include "startup/start_sequence.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/message_box.h"

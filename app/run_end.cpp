@@ -5,7 +5,7 @@
 
 #include "app/instance_lock.h"
 #include "app/main_window.h"
-#include "update/window/update_window.h"
+#include "app/update_window/update_window.h"
 
 namespace yhz {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/core/start_sequence.h"
+#include "startup/start_sequence.h"
 
 #include "base/program_values.h"
 #include "service_client/package_offer.h"

@@ -1,4 +1,4 @@
-#include "update/window/update_window.h"
+#include "app/update_window/update_window.h"
 
 #include <QApplication>
 #include <QLabel>

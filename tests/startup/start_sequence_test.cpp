@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/start_sequence.h"
+#include "startup/start_sequence.h"
 #include "service_client/package_offer.h"
 #include "support/recording_window.h"
 #include "support/signing_key.h"
