@@ -16,7 +16,7 @@
 #include "support/recording_window.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "update/window/update_window.h"
+#include "app/update_window/update_window.h"
 
 using namespace yhz;
 namespace fs = std::filesystem;
