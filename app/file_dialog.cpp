@@ -4,6 +4,9 @@
 #include <mutex>
 #include <optional>
 
+#include "app/qt_text.h"
+#include "base/control_names.h"
+
 namespace yhz {
 namespace {
 
@@ -18,6 +21,8 @@ std::optional<QString> takeNextName() {
 }
 
 QString run(QFileDialog& dialog) {
+    // The common dialog's name, for whoever looks for it while it is open.
+    dialog.setObjectName(fromName(control::kFileDialog));
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }

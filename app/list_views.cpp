@@ -2,12 +2,14 @@
 
 #include <QHeaderView>
 
+#include "app/qt_text.h"
+
 namespace yhz {
 
-QTableView* makeReportList(QWidget* parent, const char* name, int x, int y, int w, int h,
+QTableView* makeReportList(QWidget* parent, std::string_view name, int x, int y, int w, int h,
                            QAbstractItemModel* model, const QList<int>& widths) {
     auto* view = new QTableView(parent);
-    view->setObjectName(QString::fromUtf8(name));
+    view->setObjectName(fromName(name));
     view->setGeometry(x, y, w, h);
     QFont font;
     font.setFamilies(

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "startup/start_sequence.h"
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
@@ -18,6 +17,7 @@
 #include "base/profile.h"
 #include "base/program_values.h"
 #include "net/http_client.h"
+#include "startup/start_sequence.h"
 #include "text/encoding.h"
 #include "update/update_recovery.h"
 

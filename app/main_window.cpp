@@ -52,13 +52,13 @@ QFont defaultFont(int pixels, bool bold) {
 }
 
 template <typename W>
-W* place(W* widget, const char* name, int x, int y, int w, int h) {
-    widget->setObjectName(QString::fromUtf8(name));
+W* place(W* widget, std::string_view name, int x, int y, int w, int h) {
+    widget->setObjectName(fromName(name));
     widget->setGeometry(x, y, w, h);
     return widget;
 }
 
-QLabel* transparentLabel(QWidget* parent, const char* name, int x, int y, int w, int h,
+QLabel* transparentLabel(QWidget* parent, std::string_view name, int x, int y, int w, int h,
                          const char* caption, const QFont& font) {
     auto* label = place(new QLabel(QString::fromUtf8(caption), parent), name, x, y, w, h);
     label->setAttribute(Qt::WA_TranslucentBackground);
@@ -66,7 +66,7 @@ QLabel* transparentLabel(QWidget* parent, const char* name, int x, int y, int w,
     return label;
 }
 
-QPushButton* pictureButton(QWidget* parent, const char* name, int x, int y, int w, int h,
+QPushButton* pictureButton(QWidget* parent, std::string_view name, int x, int y, int w, int h,
                            const char* caption, int pixels) {
     auto* button = place(new QPushButton(QString::fromUtf8(caption), parent), name, x, y, w, h);
     button->setProperty("pictureButton", true);
@@ -75,7 +75,7 @@ QPushButton* pictureButton(QWidget* parent, const char* name, int x, int y, int 
     return button;
 }
 
-QLineEdit* ruleEdit(QWidget* parent, const char* name, int x, int y, const char* text,
+QLineEdit* ruleEdit(QWidget* parent, std::string_view name, int x, int y, const char* text,
                     const char* colour) {
     auto* edit = place(new QLineEdit(QString::fromUtf8(text), parent), name, x, y, 168, 28);
     edit->setFont(faceFont("微软雅黑", 18, false));
@@ -87,7 +87,7 @@ QLineEdit* ruleEdit(QWidget* parent, const char* name, int x, int y, const char*
 }  // namespace
 
 MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("主窗口"));
+    setObjectName(fromName(control::kMainWindow));
     setWindowTitle(QStringLiteral("云海舟查号软件"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/logo.png")));
     // 846 x 667 outside; the client area holds 840 x 640 of controls. That
@@ -98,7 +98,7 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     move(50, 50);
 
     buildHeader();
-    tabs_ = place(new QTabWidget(this), "选择夹2", 0, 80, 472, 560);
+    tabs_ = place(new QTabWidget(this), control::kPages, 0, 80, 472, 560);
     tabs_->setFont(faceFont("微软雅黑", 20, true));
     auto* segmentPage = new QWidget;
     auto* filterPage = new QWidget;
@@ -223,13 +223,13 @@ QString MainWindow::defaultSuffix() {
 }
 
 void MainWindow::buildHeader() {
-    auto* band = place(new QFrame(this), "外形框1", 0, 0, 840, 76);
+    auto* band = place(new QFrame(this), control::kHeaderBand, 0, 0, 840, 76);
     band->setFrameShape(QFrame::NoFrame);
-    auto* logo = place(new QLabel(band), "图片框1", 8, 8, 72, 68);
+    auto* logo = place(new QLabel(band), control::kLogo, 8, 8, 72, 68);
     logo->setPixmap(QPixmap(QStringLiteral(":/pictures/logo.png")));
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* title = transparentLabel(band, "标签1", 80, 14, 508, 56, "云海舟车牌自编选号查询软件",
-                                   faceFont("微软雅黑", 37, true));
+    auto* title = transparentLabel(band, control::kTitle, 80, 14, 508, 56,
+                                   "云海舟车牌自编选号查询软件", faceFont("微软雅黑", 37, true));
     title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     // The retrievals' pages and rows, at the band's right end: nothing of a
     // page lies under it, and it shows whichever page is open.
@@ -238,7 +238,7 @@ void MainWindow::buildHeader() {
     progress->setFont(defaultFont(12, false));
 
     trimTimer_ = new QTimer(this);
-    trimTimer_->setObjectName(QStringLiteral("时钟1"));
+    trimTimer_->setObjectName(fromName(control::kTrimTimer));
     trimTimer_->setInterval(3000);
     connect(trimTimer_, &QTimer::timeout, this, &MainWindow::onTrimTick);
     trimTimer_->start();
@@ -246,62 +246,68 @@ void MainWindow::buildHeader() {
 
 void MainWindow::buildSegmentPage(QWidget* page) {
     const int top = pageTop_;
-    auto* region = place(new QComboBox(page), "组合框1", 8, 45 - top, 184, 26);
+    auto* region = place(new QComboBox(page), control::kRegionChoice, 8, 45 - top, 184, 26);
     region->setMaxVisibleItems(20);
-    place(new QPushButton(QStringLiteral("跳转该地区"), page), "按钮1", 200, 40 - top, 88, 32);
-    place(new QPushButton(QStringLiteral("采集逾期"), page), "按钮2", 288, 40 - top, 88, 32);
-    place(new QPushButton(QStringLiteral("采集号段"), page), "按钮3", 376, 40 - top, 88, 32);
-    place(new BrowserView(page), "互联网浏览器1", 3, 74 - top, 464, 480);
+    place(new QPushButton(QStringLiteral("跳转该地区"), page), control::kOpenRegionButton, 200,
+          40 - top, 88, 32);
+    place(new QPushButton(QStringLiteral("采集逾期"), page), control::kExpiredButton, 288, 40 - top,
+          88, 32);
+    place(new QPushButton(QStringLiteral("采集号段"), page), control::kSegmentButton, 376, 40 - top,
+          88, 32);
+    place(new BrowserView(page), control::kBrowser, 3, 74 - top, 464, 480);
 }
 
 void MainWindow::buildFilterPage(QWidget* page) {
     const int top = pageTop_;
-    auto* rules =
-        place(new QGroupBox(QStringLiteral("号牌筛选"), page), "分组框4", 4, 40 - top, 460, 140);
+    auto* rules = place(new QGroupBox(QStringLiteral("号牌筛选"), page), control::kRulesBox, 4,
+                        40 - top, 460, 140);
     auto* hint = transparentLabel(
-        rules, "透明标签4", 9, 15, 443, 38,
+        rules, control::kRulesHint, 9, 15, 443, 38,
         "*勾选下方投放号段，包含于不包含只支持数字，填888也可以筛选A8A8A8之类的号码[分隔符,]*",
         faceFont("微软雅黑", 15, true));
     hint->setWordWrap(true);
     hint->setStyleSheet(QStringLiteral("color: #c0392b;"));
-    transparentLabel(rules, "透明标签10", 8, 64, 44, 24, "包含：", QApplication::font());
-    ruleEdit(rules, "编辑框1", 63, 61, "8,68,69", "#008000");
-    transparentLabel(rules, "透明标签11", 8, 100, 52, 24, "不包含：", QApplication::font());
-    ruleEdit(rules, "编辑框2", 63, 97, "4,37", "#e00000");
+    transparentLabel(rules, control::kIncludeCaption, 8, 64, 44, 24, "包含：",
+                     QApplication::font());
+    ruleEdit(rules, control::kIncludeEdit, 63, 61, "8,68,69", "#008000");
+    transparentLabel(rules, control::kExcludeCaption, 8, 100, 52, 24, "不包含：",
+                     QApplication::font());
+    ruleEdit(rules, control::kExcludeEdit, 63, 97, "4,37", "#e00000");
     makePatternButton(rules, 233, 97, 24, 28);
-    pictureButton(rules, "超级按钮_筛选号牌", 260, 64, 188, 65, "筛选号牌", 18);
+    pictureButton(rules, control::kFilterButton, 260, 64, 188, 65, "筛选号牌", 18);
 
-    auto* segments =
-        place(new QGroupBox(QStringLiteral("投放号段"), page), "分组框5", 5, 188 - top, 464, 360);
-    makeReportList(segments, "超级列表框1", 14, 23, 430, 328,
+    auto* segments = place(new QGroupBox(QStringLiteral("投放号段"), page), control::kSegmentBox, 5,
+                           188 - top, 464, 360);
+    makeReportList(segments, control::kSegmentList, 14, 23, 430, 328,
                    new SegmentListModel(lists_.segments, this), {200, 160});
 }
 
 void MainWindow::buildQueryPage(QWidget* page) {
     const int top = pageTop_;
-    auto* box = place(new QGroupBox(QStringLiteral("查询是否占用"), page), "分组框7", 2,
+    auto* box = place(new QGroupBox(QStringLiteral("查询是否占用"), page), control::kQueryBox, 2,
                       std::max(0, 32 - top), 470, 516);
-    pictureButton(box, "超级按钮_开始查询", 14, 24, 140, 50, "开始查询", 20);
-    pictureButton(box, "超级按钮_停止查询", 164, 24, 140, 50, "停止查询", 20)->setEnabled(false);
-    pictureButton(box, "超级按钮_导出号牌", 314, 24, 140, 50, "导出未选号牌", 20);
+    pictureButton(box, control::kStartQueryButton, 14, 24, 140, 50, "开始查询", 20);
+    pictureButton(box, control::kStopQueryButton, 164, 24, 140, 50, "停止查询", 20)
+        ->setEnabled(false);
+    pictureButton(box, control::kExportButton, 314, 24, 140, 50, "导出未选号牌", 20);
     const QFont bold20 = faceFont("微软雅黑", 20, true);
-    transparentLabel(box, "透明标签5", 40, 84, 120, 28, "剩余查询数：", bold20);
-    transparentLabel(box, "透明标签_剩余", 154, 84, 52, 28, "", bold20)
+    transparentLabel(box, control::kRemainingCaption, 40, 84, 120, 28, "剩余查询数：", bold20);
+    transparentLabel(box, control::kRemainingLabel, 154, 84, 52, 28, "", bold20)
         ->setStyleSheet(QStringLiteral("color: #1565c0;"));
-    transparentLabel(box, "透明标签6", 268, 84, 108, 28, "可用数量：", bold20);
-    transparentLabel(box, "透明标签_可用", 368, 84, 52, 28, "", bold20)
+    transparentLabel(box, control::kAvailableCaption, 268, 84, 108, 28, "可用数量：", bold20);
+    transparentLabel(box, control::kAvailableLabel, 368, 84, 52, 28, "", bold20)
         ->setStyleSheet(QStringLiteral("color: #008000;"));
-    place(new QComboBox(box), "组合框2", 35, 113, 156, 23);
-    transparentLabel(box, "透明标签1", 40, 138, 394, 28, "绿色可用，红色占用，蓝色逾期,灰色查询中",
-                     bold20);
+    place(new QComboBox(box), control::kRelayChoice, 35, 113, 156, 23);
+    transparentLabel(box, control::kLegend, 40, 138, 394, 28,
+                     "绿色可用，红色占用，蓝色逾期,灰色查询中", bold20);
     auto* list =
-        makeReportList(box, "超级列表框3", 10, 172, 432, 336,
+        makeReportList(box, control::kPlateList, 10, 172, 432, 336,
                        new PlateListModel(lists_.plates, lists_.colours, this), {50, 125, 190});
     new PlatePreview(list, box);
     // Beside the relay choice, where the page has room: nothing of the
     // page moves for it.
     auto* bar = place(new QueryProgressBar(box, [this] { return query_->progress(); }),
-                      control::kQueryProgress.data(), 200, 113, 242, 23);
+                      control::kQueryProgress, 200, 113, 242, 23);
     bar->setFont(defaultFont(12, false));
     // A list that shrinks is shown anew; emptied, it has no run's figures.
     QAbstractItemModel* rows = list->model();
@@ -313,10 +319,11 @@ void MainWindow::buildQueryPage(QWidget* page) {
 }
 
 void MainWindow::buildAnnouncement() {
-    auto* box = place(new QGroupBox(QStringLiteral("公告："), this), "分组框1", 76, 220, 328, 264);
+    auto* box = place(new QGroupBox(QStringLiteral("公告："), this), control::kAnnouncementBox, 76,
+                      220, 328, 264);
     box->setFont(defaultFont(18, true));
     auto* text =
-        transparentLabel(box, "透明标签_公告", 16, 26, 296, 212, "", defaultFont(18, true));
+        transparentLabel(box, control::kAnnouncement, 16, 26, 296, 212, "", defaultFont(18, true));
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     box->raise();
@@ -324,8 +331,8 @@ void MainWindow::buildAnnouncement() {
 
 void MainWindow::buildLog() {
     auto* box =
-        place(new QGroupBox(QStringLiteral("操作日志"), this), "分组框2", 472, 80, 368, 560);
-    auto* log = place(new QPlainTextEdit(box), "编辑框_日志", 8, 24, 352, 530);
+        place(new QGroupBox(QStringLiteral("操作日志"), this), control::kLogBox, 472, 80, 368, 560);
+    auto* log = place(new QPlainTextEdit(box), control::kLogPane, 8, 24, 352, 530);
     log->setReadOnly(true);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->setFont(defaultFont(15, false));
@@ -334,23 +341,23 @@ void MainWindow::buildLog() {
 
 void MainWindow::buildMenus() {
     plateMenu_ = new QMenu(this);
-    plateMenu_->setObjectName(QStringLiteral("菜单"));
+    plateMenu_->setObjectName(fromName(control::kPlateMenu));
     for (const char* item : {"全选", "反选", "删除选中", "全部删除", "去除重复",
                              "导入号码[一行一个]", "导出失败号码", "导出选中"}) {
         plateMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
     }
     segmentMenu_ = new QMenu(this);
-    segmentMenu_->setObjectName(QStringLiteral("菜单2"));
+    segmentMenu_->setObjectName(fromName(control::kSegmentMenu));
     for (const char* item : {"全选", "反选"}) {
         segmentMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
     }
-    auto popupOver = [this](const char* listName, QMenu* menu) {
+    auto popupOver = [this](std::string_view listName, QMenu* menu) {
         auto* view = findChild<QAbstractItemView*>(QString::fromUtf8(listName));
         connect(view, &QWidget::customContextMenuRequested, menu,
                 [menu](const QPoint&) { menu->popup(QCursor::pos()); });
     };
-    popupOver("超级列表框3", plateMenu_);
-    popupOver("超级列表框1", segmentMenu_);
+    popupOver(control::kPlateList, plateMenu_);
+    popupOver(control::kSegmentList, segmentMenu_);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -373,7 +380,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::onPageChanged(int /*page*/) {
     // The announcement is read once; any page change puts it away for good.
-    if (auto* box = findChild<QWidget*>(QStringLiteral("分组框1"))) {
+    if (auto* box = findChild<QWidget*>(fromName(control::kAnnouncementBox))) {
         box->hide();
     }
 }

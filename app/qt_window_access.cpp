@@ -13,12 +13,32 @@
 
 #include "app/message_box.h"
 #include "app/qt_text.h"
+#include "base/control_names.h"
 
 namespace yhz {
 namespace {
 
 std::string nameOf(const QObject* object) {
     return object->objectName().toStdString();
+}
+
+// A name the window does not know is a control that never changes: said
+// loudly, and fatal in a debug build, where the program is tested.
+void reportUnknown(std::string_view name) {
+    qCritical("WindowAccess: the window has no control named \"%.*s\"",
+              static_cast<int>(name.size()), name.data());
+#ifndef NDEBUG
+    qFatal("WindowAccess: unknown control name");
+#endif
+}
+
+template <typename Map>
+auto known(Map& map, std::string_view name) {
+    const auto found = map.find(name);
+    if (found == map.end()) {
+        reportUnknown(name);
+    }
+    return found;
 }
 
 }  // namespace
@@ -109,7 +129,11 @@ QWidget* QtWindowAccess::control(std::string_view name) const {
     if (name == nameOf(window_)) {
         return window_;
     }
-    return window_->findChild<QWidget*>(fromName(name));
+    QWidget* widget = window_->findChild<QWidget*>(fromName(name));
+    if (widget == nullptr) {
+        reportUnknown(name);
+    }
+    return widget;
 }
 
 MessageAnswer QtWindowAccess::showMessage(const MessageRequest& request) {
@@ -196,20 +220,20 @@ void QtWindowAccess::setVisible(std::string_view controlName, bool visible) {
 
 bool QtWindowAccess::isChecked(std::string_view controlName) const {
     const std::lock_guard lock(mutex_);
-    const auto found = checks_.find(controlName);
+    const auto found = known(checks_, controlName);
     return found != checks_.end() && found->second;
 }
 
 std::string QtWindowAccess::editText(std::string_view controlName) const {
     const std::lock_guard lock(mutex_);
-    const auto found = edits_.find(controlName);
+    const auto found = known(edits_, controlName);
     return found == edits_.end() ? std::string() : found->second;
 }
 
 void QtWindowAccess::setEditText(std::string_view controlName, const std::string& text) {
     {
         const std::lock_guard lock(mutex_);
-        const auto found = edits_.find(controlName);
+        const auto found = known(edits_, controlName);
         if (found != edits_.end()) {
             found->second = text;
         }
@@ -226,14 +250,14 @@ void QtWindowAccess::setEditText(std::string_view controlName, const std::string
 
 int QtWindowAccess::selection(std::string_view controlName) const {
     const std::lock_guard lock(mutex_);
-    const auto found = lists_.find(controlName);
+    const auto found = known(lists_, controlName);
     return found == lists_.end() ? -1 : found->second.selection;
 }
 
 void QtWindowAccess::setSelection(std::string_view controlName, int index) {
     {
         const std::lock_guard lock(mutex_);
-        const auto found = lists_.find(controlName);
+        const auto found = known(lists_, controlName);
         if (found == lists_.end()) {
             return;
         }
@@ -250,7 +274,7 @@ void QtWindowAccess::setSelection(std::string_view controlName, int index) {
 void QtWindowAccess::addItem(std::string_view controlName, const std::string& text) {
     {
         const std::lock_guard lock(mutex_);
-        const auto found = lists_.find(controlName);
+        const auto found = known(lists_, controlName);
         if (found == lists_.end()) {
             return;
         }
@@ -269,13 +293,13 @@ void QtWindowAccess::addItem(std::string_view controlName, const std::string& te
 
 int QtWindowAccess::itemCount(std::string_view controlName) const {
     const std::lock_guard lock(mutex_);
-    const auto found = lists_.find(controlName);
+    const auto found = known(lists_, controlName);
     return found == lists_.end() ? 0 : static_cast<int>(found->second.items.size());
 }
 
 std::string QtWindowAccess::itemText(std::string_view controlName, int index) const {
     const std::lock_guard lock(mutex_);
-    const auto found = lists_.find(controlName);
+    const auto found = known(lists_, controlName);
     if (found == lists_.end() || index < 0 ||
         index >= static_cast<int>(found->second.items.size())) {
         return {};
@@ -291,7 +315,7 @@ int QtWindowAccess::currentPage() const {
 void QtWindowAccess::setCurrentPage(int page) {
     {
         const std::lock_guard lock(mutex_);
-        if (page >= 0 && page <= 2) {
+        if (page >= 0 && page < control::kPageCount) {
             page_ = page;
         }
     }
@@ -304,7 +328,7 @@ void QtWindowAccess::setCurrentPage(int page) {
 
 void QtWindowAccess::logCleared() {
     post([this] {
-        if (auto* pane = window_->findChild<QPlainTextEdit*>(QStringLiteral("编辑框_日志"))) {
+        if (auto* pane = window_->findChild<QPlainTextEdit*>(fromName(control::kLogPane))) {
             pane->clear();
         }
     });
@@ -314,7 +338,7 @@ void QtWindowAccess::logAppended(const std::string& line) {
     QString text = fromLocal(line);
     text.remove(QLatin1Char('\r'));
     post([this, text = std::move(text)] {
-        auto* pane = window_->findChild<QPlainTextEdit*>(QStringLiteral("编辑框_日志"));
+        auto* pane = window_->findChild<QPlainTextEdit*>(fromName(control::kLogPane));
         if (pane == nullptr) {
             return;
         }

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "startup/start_sequence.h"
 #include "app/update_window/update_window.h"
+#include "startup/start_sequence.h"
 
 namespace yhz {
 

@@ -1,14 +1,17 @@
 #pragma once
 // The object names of the main window's controls and of the update window's,
-// as the GUI-free code addresses them through WindowAccess. This is the only
-// place outside the Qt layer where a control's name is spelled.
+// as the GUI-free code addresses them through WindowAccess and the Qt layer
+// names its widgets. This is the only place a control's name is spelled.
+// Each window has a group of its own: the two windows use some names twice
+// ("透明标签1", "透明标签4", "时钟1").
 
 #include <array>
 #include <string_view>
 
 namespace yhz::control {
 
-// Main window.
+namespace main_window {
+
 inline constexpr std::string_view kMainWindow = "主窗口";
 inline constexpr std::string_view kHeaderBand = "外形框1";
 inline constexpr std::string_view kLogo = "图片框1";
@@ -76,15 +79,91 @@ inline constexpr std::string_view kLogPane = "编辑框_日志";
 inline constexpr std::string_view kPlateMenu = "菜单";
 inline constexpr std::string_view kSegmentMenu = "菜单2";
 
-// The update window.
-inline constexpr std::string_view kUpdateWindow = "更新窗口";
-inline constexpr std::string_view kUpdateTitleBar = "图片框_标题栏";
-inline constexpr std::string_view kUpdateHeading = "透明标签4";
-inline constexpr std::string_view kUpdateProgress = "进度条1";
-inline constexpr std::string_view kUpdateProgressText = "透明标签1";
-inline constexpr std::string_view kUpdateCurrentVersion = "透明标签2";
-inline constexpr std::string_view kUpdateLatestVersion = "透明标签3";
-inline constexpr std::string_view kUpdateClose = "关闭";
-inline constexpr std::string_view kUpdateTimer = "时钟1";
+// The pages of 选择夹2, in order.
+inline constexpr int kPageCount = 3;
+
+// Every name above that stands for a lasting object of the window, for
+// whoever must find them all (the common file dialog exists only while open).
+inline constexpr std::array kAll = {kMainWindow,
+                                    kHeaderBand,
+                                    kLogo,
+                                    kTitle,
+                                    kTrimTimer,
+                                    kPages,
+                                    kRegionChoice,
+                                    kOpenRegionButton,
+                                    kExpiredButton,
+                                    kSegmentButton,
+                                    kBrowser,
+                                    kRetrievalProgress,
+                                    kRulesBox,
+                                    kRulesHint,
+                                    kIncludeCaption,
+                                    kIncludeEdit,
+                                    kExcludeCaption,
+                                    kExcludeEdit,
+                                    kFilterButton,
+                                    kSegmentBox,
+                                    kSegmentList,
+                                    kPatternButton,
+                                    kPatternTriple,
+                                    kPatternQuadruple,
+                                    kPatternPairs,
+                                    kPatternAlternation,
+                                    kPatternMirror,
+                                    kPatternStraightUp,
+                                    kPatternStraightDown,
+                                    kTailDigitChoices[0],
+                                    kTailDigitChoices[1],
+                                    kTailDigitChoices[2],
+                                    kTailDigitChoices[3],
+                                    kTailDigitChoices[4],
+                                    kTailDigitChoices[5],
+                                    kTailDigitChoices[6],
+                                    kTailDigitChoices[7],
+                                    kTailDigitChoices[8],
+                                    kTailDigitChoices[9],
+                                    kQueryBox,
+                                    kStartQueryButton,
+                                    kStopQueryButton,
+                                    kExportButton,
+                                    kRemainingCaption,
+                                    kRemainingLabel,
+                                    kAvailableCaption,
+                                    kAvailableLabel,
+                                    kRelayChoice,
+                                    kLegend,
+                                    kPlateList,
+                                    kQueryProgress,
+                                    kPlatePreview,
+                                    kAnnouncementBox,
+                                    kAnnouncement,
+                                    kLogBox,
+                                    kLogPane,
+                                    kPlateMenu,
+                                    kSegmentMenu};
+
+}  // namespace main_window
+
+namespace update_window {
+
+inline constexpr std::string_view kWindow = "更新窗口";
+inline constexpr std::string_view kTitleBar = "图片框_标题栏";
+inline constexpr std::string_view kHeading = "透明标签4";
+inline constexpr std::string_view kProgress = "进度条1";
+inline constexpr std::string_view kProgressText = "透明标签1";
+inline constexpr std::string_view kCurrentVersion = "透明标签2";
+inline constexpr std::string_view kLatestVersion = "透明标签3";
+inline constexpr std::string_view kClose = "关闭";
+inline constexpr std::string_view kTimer = "时钟1";
+
+inline constexpr std::array kAll = {kWindow,        kTitleBar,     kHeading,
+                                    kProgress,      kProgressText, kCurrentVersion,
+                                    kLatestVersion, kClose,        kTimer};
+
+}  // namespace update_window
+
+// The core addresses the main window; its names read control::kName.
+using namespace main_window;
 
 }  // namespace yhz::control

@@ -44,7 +44,7 @@ QLabel* label(QWidget* parent, std::string_view control, int x, int y, int w, in
 
 UpdateWindow::UpdateWindow(Setup setup, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), messages_(messages) {
-    setObjectName(name(control::kUpdateWindow));
+    setObjectName(name(control::update_window::kWindow));
     setModal(true);
     setFixedSize(380, 150);
     move(50, 50);
@@ -54,34 +54,34 @@ UpdateWindow::UpdateWindow(Setup setup, MessageBoxes& messages, QWidget* parent)
     // A refused update is told on the first tick, once the window shows.
     updater_->start(*tasks_);
     timer_ = new QTimer(this);
-    timer_->setObjectName(name(control::kUpdateTimer));
+    timer_->setObjectName(name(control::update_window::kTimer));
     timer_->setInterval(100);
     connect(timer_, &QTimer::timeout, this, &UpdateWindow::onTick);
     timer_->start();
 }
 
 void UpdateWindow::build(const Setup& setup) {
-    auto* titleBar = place(new QLabel(this), control::kUpdateTitleBar, 0, 0, 380, 152);
+    auto* titleBar = place(new QLabel(this), control::update_window::kTitleBar, 0, 0, 380, 152);
     titleBar->setStyleSheet(QStringLiteral(
         "QLabel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #1f6fd1, "
         "stop:1 #0b3d7a); }"));
 
-    label(titleBar, control::kUpdateHeading, 4, 4, 192, 22,
+    label(titleBar, control::update_window::kHeading, 4, 4, 192, 22,
           QStringLiteral("正在下载,请稍后。。。。。。"), 13, true);
-    bar_ = place(new QProgressBar(titleBar), control::kUpdateProgress, 28, 48, 322, 16);
+    bar_ = place(new QProgressBar(titleBar), control::update_window::kProgress, 28, 48, 322, 16);
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    progressLabel_ = label(titleBar, control::kUpdateProgressText, 73, 64, 233, 22,
+    progressLabel_ = label(titleBar, control::update_window::kProgressText, 73, 64, 233, 22,
                            QStringLiteral("0%"), 13, false);
     progressLabel_->setAlignment(Qt::AlignCenter);
-    label(titleBar, control::kUpdateCurrentVersion, 32, 100, 120, 28,
+    label(titleBar, control::update_window::kCurrentVersion, 32, 100, 120, 28,
           QStringLiteral("当前版本:") + fromGbk(setup.programVersion), 13, false);
-    label(titleBar, control::kUpdateLatestVersion, 224, 100, 120, 28,
+    label(titleBar, control::update_window::kLatestVersion, 224, 100, 120, 28,
           QStringLiteral("最新版本:") + fromGbk(setup.request.latestVersion), 13, false);
 
-    auto* close = place(new QPushButton(QStringLiteral("✕"), titleBar), control::kUpdateClose, 344,
-                        5, 29, 29);
+    auto* close = place(new QPushButton(QStringLiteral("✕"), titleBar),
+                        control::update_window::kClose, 344, 5, 29, 29);
     close->setCursor(Qt::PointingHandCursor);
     close->setFlat(true);
     close->setStyleSheet(QStringLiteral(

@@ -18,6 +18,8 @@
 
 #include "app/list_models.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "base/control_names.h"
 #include "headless_qt.h"
 #include "plates/list_operations.h"
 #include "text/encoding.h"
@@ -81,7 +83,7 @@ int main(int argc, char* argv[]) {
     w.show();
     w.findChild<QTabWidget*>()->setCurrentIndex(2);
     wait(500);
-    auto* view = w.findChild<QTableView*>(QStringLiteral("超级列表框3"));
+    auto* view = w.findChild<QTableView*>(fromName(control::kPlateList));
     const long baseKb = residentKb("VmRSS:");
 
     Probe probe;

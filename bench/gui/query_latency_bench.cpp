@@ -26,6 +26,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/program_services.h"
+#include "app/qt_text.h"
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_version.h"
@@ -136,7 +137,7 @@ void fillPlates(MainWindow& w) {
 
 // Runs the query through the start button; the wall time in ms.
 double runQuery(MainWindow& w) {
-    auto* start = w.findChild<QPushButton*>(QString::fromUtf8(control::kStartQueryButton.data()));
+    auto* start = w.findChild<QPushButton*>(fromName(control::kStartQueryButton));
     MessageBox::setNextAnswer(MessageAnswer::Ok);
     QElapsedTimer wall;
     wall.start();

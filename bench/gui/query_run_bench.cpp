@@ -24,6 +24,8 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/qt_text.h"
+#include "base/control_names.h"
 #include "headless_qt.h"
 #include "text/encoding.h"
 
@@ -104,7 +106,7 @@ RunFigures runQuery(MainWindow& w, int plates) {
     store.appendAllNumbered(std::move(rows), 1);
     QApplication::processEvents();
 
-    auto* start = w.findChild<QPushButton*>(QStringLiteral("超级按钮_开始查询"));
+    auto* start = w.findChild<QPushButton*>(fromName(control::kStartQueryButton));
     QElapsedTimer probeClock;
     probeClock.start();
     qint64 last = 0;
@@ -153,7 +155,7 @@ int main(int argc, char* argv[]) {
     w.show();
     w.useServiceForQueries(relay.base());
     w.startupValues().setRelayAddress(relay.base() + "/relay");
-    w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
+    w.access().addItem(control::kRelayChoice, gbk("   线路[ 1 ]"));
     w.findChild<QTabWidget*>()->setCurrentIndex(2);
 
     relay.setDelay(std::chrono::milliseconds(50));

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/control_names.h"
 #include "plates/expansion.h"
 #include "plates/list_operations.h"
 #include "plates/plate_files.h"
@@ -35,15 +36,19 @@ void fill(PlateStore& store, int rows) {
 
 void expandTenThousandSegments(benchmark::State& state, bool everyPattern) {
     test::RecordingWindow window;
-    window.edits["编辑框1"] = "8,68,69";
-    window.edits["编辑框2"] = "4,37";
-    window.lists["组合框1"].items = {gbk("广东广州-粤A")};
-    window.lists["组合框1"].selection = 0;
+    window.edits[std::string(control::kIncludeEdit)] = "8,68,69";
+    window.edits[std::string(control::kExcludeEdit)] = "4,37";
+    window.lists[std::string(control::kRegionChoice)].items = {gbk("广东广州-粤A")};
+    window.lists[std::string(control::kRegionChoice)].selection = 0;
     if (everyPattern) {
-        for (const char* choice : {"靓号_AAA", "靓号_AAAA", "靓号_AABB", "靓号_ABAB", "靓号_ABBA",
-                                   "靓号_顺子", "靓号_倒顺", "尾号_0", "尾号_1", "尾号_2", "尾号_3",
-                                   "尾号_4", "尾号_5", "尾号_6", "尾号_7", "尾号_8", "尾号_9"}) {
-            window.checks[choice] = true;
+        for (const std::string_view choice :
+             {control::kPatternTriple, control::kPatternQuadruple, control::kPatternPairs,
+              control::kPatternAlternation, control::kPatternMirror, control::kPatternStraightUp,
+              control::kPatternStraightDown}) {
+            window.checks[std::string(choice)] = true;
+        }
+        for (const std::string_view choice : control::kTailDigitChoices) {
+            window.checks[std::string(choice)] = true;
         }
     }
     SegmentStore segments;

@@ -26,8 +26,10 @@
 #include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "app/qt_text.h"
 #include "app/skin.h"
 #include "app/translations.h"
+#include "base/control_names.h"
 #include "base/program_values.h"
 #include "text/encoding.h"
 
@@ -70,6 +72,12 @@ private slots:
     void controlsHaveTheirNamesCaptionsAndPlaces() {
         MainWindow w;
         w.show();
+        // Every name the core can address is one of the window's objects.
+        for (const std::string_view name : control::main_window::kAll) {
+            const QString object = fromName(name);
+            QVERIFY2(w.objectName() == object || w.findChild<QObject*>(object) != nullptr,
+                     std::string(name).c_str());
+        }
         QCOMPARE(w.windowTitle(), QStringLiteral("云海舟查号软件"));
         QCOMPARE(w.size(), QSize(840, 640));
 

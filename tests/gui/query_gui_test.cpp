@@ -95,8 +95,8 @@ private slots:
                      QStringLiteral("号牌格式错误"));
         QCOMPARE(background(3), QColor(0x80, 0x80, 0x80));
         // One log line with the run's figures.
-        QVERIFY(w.log().content().find(gbk("查询结束！共4个：可用1个，占用1个，逾期1个，失败1个")) !=
-                std::string::npos);
+        QVERIFY(w.log().content().find(gbk(
+                    "查询结束！共4个：可用1个，占用1个，逾期1个，失败1个")) != std::string::npos);
 
         const QByteArray shot = qgetenv("YHZ_QUERY_SCREENSHOT");
         if (!shot.isEmpty()) {

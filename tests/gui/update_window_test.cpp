@@ -11,12 +11,14 @@
 #include <fstream>
 #include <thread>
 
+#include "app/qt_text.h"
 #include "app/skin.h"
+#include "app/update_window/update_window.h"
+#include "base/control_names.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "app/update_window/update_window.h"
 
 using namespace yhz;
 namespace fs = std::filesystem;
@@ -71,6 +73,12 @@ private slots:
             messages);
         w.show();
 
+        // Every name the update window answers to is one of its objects.
+        for (const std::string_view name : control::update_window::kAll) {
+            const QString object = fromName(name);
+            QVERIFY2(w.objectName() == object || w.findChild<QObject*>(object) != nullptr,
+                     std::string(name).c_str());
+        }
         QCOMPARE(w.size(), QSize(380, 150));
         QCOMPARE(w.pos(), QPoint(50, 50));
         QVERIFY(w.windowFlags().testFlag(Qt::FramelessWindowHint));
