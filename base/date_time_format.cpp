@@ -1,15 +1,12 @@
 #include "base/date_time_format.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <string_view>
 
+#include "platform/local_clock.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -133,25 +130,13 @@ std::optional<double> makeDateTime(int year, int month, int day, int hour, int m
 }
 
 double currentDateTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return makeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                        local.tm_min, std::min(local.tm_sec, 59))
+    const platform::LocalTime now = platform::localTimeNow();
+    return makeDateTime(now.year, now.month, now.day, now.hour, now.minute, now.second)
         .value_or(0.0);
 }
 
 bool localeUses24HourClock() {
-    locale_t loc = newlocale(LC_TIME_MASK, "", nullptr);
-    if (loc == nullptr) {
-        return true;
-    }
-    const std::string_view format = nl_langinfo_l(T_FMT, loc);
-    const bool twelve = format.find("%I") != std::string_view::npos ||
-                        format.find("%l") != std::string_view::npos ||
-                        format.find("%r") != std::string_view::npos;
-    freelocale(loc);
-    return !twelve;
+    return platform::localeUses24HourClock();
 }
 
 std::string formatDateTime(std::optional<double> dateTime, int style, int part) {

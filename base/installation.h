@@ -21,7 +21,7 @@ Installation installationOf(const std::filesystem::path& programFolder);
 
 // The XDG data folder: $XDG_DATA_HOME when it is an absolute path, else
 // $HOME/.local/share (the account's home when HOME is unset); empty when
-// no home is known.
+// no home is known. On Windows the user's local application data folder.
 std::filesystem::path xdgDataHome();
 
 // Where an installed program keeps its files: <data home>/yunhaizhou/data.

@@ -1,21 +1,22 @@
 #include "base/program_values.h"
 
-#include <malloc.h>
-
 #include <filesystem>
 #include <system_error>
 
 #include "base/installation.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/working_set.h"
 
 namespace yhz {
 
 std::string programDirectory() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return std::filesystem::current_path(ec).string();
+    const std::string exe = platform::runningProgramPath();
+    if (exe.empty()) {
+        std::error_code ec;
+        return platform::utf8Text(std::filesystem::current_path(ec));
     }
-    return exe.parent_path().string();
+    return platform::utf8Text(platform::utf8Path(exe).parent_path());
 }
 
 std::string dataDirectory() {
@@ -24,7 +25,7 @@ std::string dataDirectory() {
     // can); its files go where the desktop keeps each user's data.
     if (installationOf(folder) == Installation::Installed) {
         if (const std::filesystem::path home = xdgDataHome(); !home.empty()) {
-            return installedDataDirectory(home).string();
+            return platform::utf8Text(installedDataDirectory(home));
         }
     }
     return folder + "/data";
@@ -32,14 +33,15 @@ std::string dataDirectory() {
 
 void ensureDirectory(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    const std::filesystem::path folder = platform::utf8Path(path);
+    if (std::filesystem::is_directory(folder, ec)) {
         return;
     }
-    std::filesystem::create_directories(path, ec);
+    std::filesystem::create_directories(folder, ec);
 }
 
 void trimWorkingSet() {
-    malloc_trim(0);
+    platform::trimWorkingSet();
 }
 
 }  // namespace yhz

@@ -1,8 +1,6 @@
 #include "net/http_client.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -17,6 +15,7 @@
 #include "net/address.h"
 #include "net/connection_pool.h"
 #include "net/curl_share.h"
+#include "platform/files.h"
 #include "text/gbk_text.h"
 #include "text/text_cut.h"
 
@@ -50,7 +49,9 @@ struct Globals {
 // request while the process exits.
 Globals& globals() {
     static Globals* g = [] {
+#ifdef SIGPIPE  // Windows has no such signal
         std::signal(SIGPIPE, SIG_IGN);
+#endif
         curl_global_init(CURL_GLOBAL_DEFAULT);
         return new Globals();
     }();
@@ -129,7 +130,7 @@ struct FileTransfer {
 
 bool writeAll(int fd, const char* data, size_t n) {
     while (n > 0) {
-        const ssize_t written = ::write(fd, data, n);
+        const long long written = platform::writeFile(fd, data, n);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -606,8 +607,7 @@ DownloadResult HttpClient::download(std::string_view address, const std::string&
     if (!appendHeader(list, "Accept: */*") || !appendHeader(list, "Expect:")) {
         return result;
     }
-    const int fd =
-        ::open(filePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = platform::openFile(filePath, platform::OpenMode::Write);
     if (fd < 0) {
         return result;
     }
@@ -647,7 +647,7 @@ DownloadResult HttpClient::download(std::string_view address, const std::string&
         transfer.announced = length;
     }
     handle.reset();
-    const bool closed = ::close(fd) == 0;
+    const bool closed = platform::closeFile(fd);
 
     result.status = transfer.status;
     result.announced = transfer.announced;
@@ -660,7 +660,7 @@ DownloadResult HttpClient::download(std::string_view address, const std::string&
         result.outcome = DownloadOutcome::Complete;
         return result;
     }
-    ::unlink(filePath.c_str());
+    platform::removeFile(filePath);
     result.outcome =
         args.stop.stop_requested() ? DownloadOutcome::Stopped : DownloadOutcome::Failed;
     return result;

@@ -1,14 +1,11 @@
 #include "plates/plate_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <fstream>
 #include <optional>
 
 #include "base/window_access.h"
+#include "platform/files.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 #include "text/text_decoding.h"
@@ -27,11 +24,11 @@ constexpr size_t kReadBlock = size_t{1} << 20;
 class InputFile {
 public:
     explicit InputFile(const std::filesystem::path& file)
-        // Non-blocking, so that opening a pipe returns at once to be refused.
-        : fd_(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+        // Opening a pipe returns at once, to be refused.
+        : fd_(platform::openFile(platform::utf8Text(file), platform::OpenMode::Read)) {}
     ~InputFile() {
         if (fd_ >= 0) {
-            ::close(fd_);
+            platform::closeFile(fd_);
         }
     }
     InputFile(const InputFile&) = delete;
@@ -40,11 +37,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
 
     std::optional<ImportFailure> refusal() const {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) {
-            return ImportFailure::ReadError;
-        }
-        if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > kImportLimit) {
+        const std::optional<std::uint64_t> size = platform::regularFileSize(fd_);
+        if (!size || *size > kImportLimit) {
             return ImportFailure::Refused;
         }
         return std::nullopt;
@@ -57,8 +51,9 @@ public:
         block.resize(static_cast<size_t>(std::min<std::uintmax_t>(kReadBlock, left)));
         size_t filled = 0;
         while (filled < block.size()) {
-            const ssize_t got = ::pread(fd_, block.data() + filled, block.size() - filled,
-                                        static_cast<off_t>(offset + filled));
+            const long long got =
+                platform::readFileAt(fd_, block.data() + filled, block.size() - filled,
+                                     static_cast<std::uint64_t>(offset + filled));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -293,11 +288,14 @@ std::string exportText(const PlateStore& plates, ExportRule rule) {
 }
 
 std::filesystem::path completeTextFileName(const std::filesystem::path& chosen) {
-    const std::string& name = chosen.native();
-    if (name.find(".txt") != std::string::npos) {
+    // The system's own characters (UTF-16 on Windows), compared as they are.
+    const std::filesystem::path::string_type suffix = std::filesystem::path(".txt").native();
+    if (chosen.native().find(suffix) != std::filesystem::path::string_type::npos) {
         return chosen;
     }
-    return std::filesystem::path(name + ".txt");
+    std::filesystem::path named = chosen;
+    named += suffix;
+    return named;
 }
 
 bool exportPlates(const PlateStore& plates, ExportRule rule, const std::filesystem::path& chosen,

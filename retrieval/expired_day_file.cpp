@@ -1,13 +1,14 @@
 #include "retrieval/expired_day_file.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
 
 #include "base/date_time_format.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -66,7 +67,7 @@ std::optional<std::filesystem::path> expiredDayFilePath(const std::filesystem::p
     if (name.size() > kMaxNameBytes) {
         return std::nullopt;
     }
-    return folder / std::filesystem::path(name);
+    return folder / platform::utf8Path(name);
 }
 
 std::optional<std::vector<std::string>> readExpiredDayFile(const std::filesystem::path& file) {
@@ -98,22 +99,28 @@ bool writeExpiredDayFile(const std::filesystem::path& file,
                          const std::vector<std::string>& plates) {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temporary = file;
-    temporary += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    temporary +=
+        ".tmp" + std::to_string(platform::processId()) + "-" + std::to_string(counter.fetch_add(1));
 
     std::string bytes;
     for (const std::string& plate : plates) {
         bytes += plate;
         bytes += "\r\n";
     }
-    // "x": never write through a name that something else already holds.
-    std::FILE* out = std::fopen(temporary.c_str(), "wbx");
-    if (out == nullptr) {
+    // Never write through a name that something else already holds.
+    const int out =
+        platform::openFile(platform::utf8Text(temporary), platform::OpenMode::WriteNew, 0666);
+    if (out < 0) {
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    ok = std::fflush(out) == 0 && ok;
-    ok = ::fsync(::fileno(out)) == 0 && ok;
-    ok = std::fclose(out) == 0 && ok;
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        const long long written = platform::writeFile(out, bytes.data() + at, bytes.size() - at);
+        ok = written > 0 || (written < 0 && errno == EINTR);
+        at += written > 0 ? static_cast<size_t>(written) : 0;
+    }
+    ok = platform::syncFile(out) && ok;
+    ok = platform::closeFile(out) && ok;
     std::error_code ec;
     if (ok) {
         std::filesystem::rename(temporary, file, ec);

@@ -1,13 +1,12 @@
 #include "service_client/service_client.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 
 #include "json/script_json.h"
+#include "platform/process.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -114,9 +113,7 @@ std::string userIdentifier() {
                 return userIdentifierFor(trimSpaces(line));
             }
         }
-        std::array<char, 256> host{};
-        gethostname(host.data(), host.size() - 1);
-        return userIdentifierFor(host.data());
+        return userIdentifierFor(platform::machineName());
     }();
     return id;
 }

@@ -6,10 +6,12 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/files.h"
+
 namespace yhz {
 
 std::optional<std::string> fileSha256(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::utf8Path(path), std::ios::binary);
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
                                                                           &EVP_MD_CTX_free);
     if (!in || !context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {

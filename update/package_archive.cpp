@@ -1,10 +1,11 @@
 #include "update/package_archive.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unzip.h>
 #include <zlib.h>
+#ifdef _WIN32
+#include <iowin32.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/files.h"
 #include "text/encoding.h"
 
 namespace yhz {
@@ -141,7 +143,7 @@ ArchiveProblem describe(const unz_file_info64& info, const std::string& rawName,
 
 bool writeAll(int fd, const char* data, size_t n) {
     while (n > 0) {
-        const ssize_t written = ::write(fd, data, n);
+        const long long written = platform::writeFile(fd, data, n);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -167,8 +169,8 @@ ArchiveProblem unpackFile(void* zip, const Entry& entry, const fs::path& target,
     if (unzOpenCurrentFile(zip) != UNZ_OK) {
         return ArchiveProblem::Corrupt;
     }
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          entry.executable ? 0755 : 0644);
+    const int fd = platform::openFile(platform::utf8Text(target), platform::OpenMode::WriteNew,
+                                      entry.executable ? 0755 : 0644);
     if (fd < 0) {
         unzCloseCurrentFile(zip);
         return ArchiveProblem::WriteFailed;
@@ -200,7 +202,7 @@ ArchiveProblem unpackFile(void* zip, const Entry& entry, const fs::path& target,
             problem = ArchiveProblem::WriteFailed;
         }
     }
-    const bool closed = ::close(fd) == 0;
+    const bool closed = platform::closeFile(fd);
     // Reports a checksum that does not match once the whole entry was read.
     const int check = unzCloseCurrentFile(zip);
     if (problem != ArchiveProblem::None) {
@@ -276,7 +278,15 @@ std::string entryNameUtf8(std::string_view raw, bool utf8Flag, std::string_view 
 UnpackResult unpackArchive(const std::string& archive, const std::string& folder,
                            std::stop_token stop, ArchiveLimits limits) {
     UnpackResult result;
+#ifdef _WIN32
+    // The archive's name as UTF-16, so that a Chinese name opens.
+    zlib_filefunc64_def wideFiles;
+    fill_win32_filefunc64W(&wideFiles);
+    const std::wstring wideName = platform::utf8Path(archive).wstring();
+    ZipHandle zip(unzOpen2_64(wideName.c_str(), &wideFiles));
+#else
     ZipHandle zip(unzOpen64(archive.c_str()));
+#endif
     if (!zip) {
         result.problem = ArchiveProblem::Unreadable;
         return result;
@@ -326,7 +336,7 @@ UnpackResult unpackArchive(const std::string& archive, const std::string& folder
         return result;
     }
 
-    const fs::path root(folder);
+    const fs::path root = platform::utf8Path(folder);
     std::uint64_t total = 0;
     size_t index = 0;
     for (int rc = unzGoToFirstFile(zip.get());
@@ -338,10 +348,11 @@ UnpackResult unpackArchive(const std::string& archive, const std::string& folder
             problem = ArchiveProblem::Corrupt;
         } else if (entry.directory) {
             std::error_code ec;
-            fs::create_directories(root / entry.path, ec);
+            fs::create_directories(root / platform::utf8Path(entry.path), ec);
             problem = ec ? ArchiveProblem::WriteFailed : ArchiveProblem::None;
         } else {
-            problem = unpackFile(zip.get(), entry, root / entry.path, total, limits, stop);
+            problem = unpackFile(zip.get(), entry, root / platform::utf8Path(entry.path), total,
+                                 limits, stop);
         }
         if (problem != ArchiveProblem::None) {
             result.problem = problem;

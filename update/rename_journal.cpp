@@ -1,13 +1,10 @@
 #include "update/rename_journal.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "platform/files.h"
 
 namespace yhz {
 namespace {
@@ -43,14 +40,12 @@ std::string unescaped(const std::string& text) {
 }
 
 bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return platform::fileKind(path) != platform::FileKind::Missing;
 }
 
 void removeIfEmptyFolder(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::rmdir(path.c_str());
+    if (platform::fileKind(path) == platform::FileKind::Folder) {
+        platform::removeEmptyFolder(path);
     }
 }
 
@@ -62,26 +57,29 @@ constexpr const char* kDone = "done";
 }  // namespace
 
 RenameJournal::RenameJournal(std::string file) : file_(std::move(file)) {
-    fd_ = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
+    fd_ = platform::openFile(file_, platform::OpenMode::Append, 0600);
+    if (fd_ >= 0 && !platform::tryLockFile(fd_)) {
+        platform::closeFile(fd_);
         fd_ = -1;
     }
 }
 
 RenameJournal::~RenameJournal() {
     if (fd_ >= 0) {
-        ::close(fd_);  // lets the lock go
+        platform::closeFile(fd_);  // lets the lock go
     }
 }
 
 bool RenameJournal::inUse(const std::string& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (platform::fileKind(file) != platform::FileKind::File) {
+        return false;
+    }
+    const int fd = platform::openFile(file, platform::OpenMode::Read);
     if (fd < 0) {
         return false;
     }
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
+    const bool locked = !platform::tryLockFile(fd);
+    platform::closeFile(fd);
     return locked;
 }
 
@@ -92,13 +90,14 @@ bool RenameJournal::append(const std::string& line) {
     const std::string text = line + "\n";
     // On disk before the step is taken: a power loss right after the rename
     // must find it recorded.
-    return ::write(fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-           ::fsync(fd_) == 0;
+    return platform::writeFile(fd_, text.data(), text.size()) ==
+               static_cast<long long>(text.size()) &&
+           platform::syncFile(fd_);
 }
 
 bool RenameJournal::move(const std::string& from, const std::string& to) {
     if (!append(std::string(kMove) + "\t" + escaped(from) + "\t" + escaped(to)) ||
-        std::rename(from.c_str(), to.c_str()) != 0) {
+        !platform::renameFile(from, to)) {
         return false;
     }
     done_.push_back({Step::Move, from, to});
@@ -106,11 +105,11 @@ bool RenameJournal::move(const std::string& from, const std::string& to) {
 }
 
 bool RenameJournal::makeFolder(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
-        return S_ISDIR(st.st_mode);
+    if (const platform::FileKind kind = platform::fileKind(path);
+        kind != platform::FileKind::Missing) {
+        return kind == platform::FileKind::Folder;
     }
-    if (!append(std::string(kFolder) + "\t" + escaped(path)) || ::mkdir(path.c_str(), 0755) != 0) {
+    if (!append(std::string(kFolder) + "\t" + escaped(path)) || !platform::makeFolder(path)) {
         return false;
     }
     done_.push_back({Step::Folder, {}, path});
@@ -134,7 +133,7 @@ bool RenameJournal::rollBack() {
 
 std::vector<RenameJournal::Step> RenameJournal::read(const std::string& file) {
     std::vector<Step> steps;
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(platform::utf8Path(file), std::ios::binary);
     std::stringstream whole;
     whole << in.rdbuf();
     const std::string text = whole.str();
@@ -166,7 +165,7 @@ bool RenameJournal::undo(const std::vector<Step>& steps) {
             removeIfEmptyFolder(step->to);
         } else if (step->kind == Step::Move) {
             const bool happened = exists(step->to) && !exists(step->from);
-            if (happened && std::rename(step->to.c_str(), step->from.c_str()) != 0) {
+            if (happened && !platform::renameFile(step->to, step->from)) {
                 all = false;
             }
         }

@@ -1,14 +1,13 @@
 #include "update/replacement.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/process.h"
 #include "update/package_archive.h"
 #include "update/rename_journal.h"
 
@@ -37,21 +36,26 @@ std::string problemText(ArchiveProblem problem) {
     return "unknown";
 }
 
-enum class Kind { Missing, File, Folder, Other };
+using Kind = platform::FileKind;
 
 Kind kindOf(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        return Kind::Missing;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return Kind::Folder;
-    }
-    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+    const Kind kind = platform::fileKind(path);
+    return kind == Kind::Link ? Kind::Other : kind;
 }
 
 std::string fileNameOf(const std::string& path) {
-    return fs::path(path).filename().string();
+    return platform::utf8Text(platform::utf8Path(path).filename());
+}
+
+// The old program file goes once the new program runs. Windows keeps the
+// file of a running program until its process ends, so there a hidden
+// command removes it a few seconds after this process has ended.
+void removeOldProgram(const std::string& path) {
+    if (platform::removeFile(path) || platform::fileKind(path) != Kind::File) {
+        return;
+    }
+    const std::string native = platform::utf8Text(platform::utf8Path(path).make_preferred());
+    platform::startHiddenCommand(delayedRemovalCommand(native, 3000));
 }
 
 // Every folder the package needs in the program folder, parents first.
@@ -109,15 +113,16 @@ std::string obstacle(const UpdatePaths& paths, const UnpackResult& unpacked,
 
 ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& runningExecutable,
                                 const ReplaceSteps& steps, std::stop_token stop) {
-    std::string staging = paths.directory + "/" + std::string(kStagingPrefix) + "XXXXXX";
-    const bool staged = ::mkdtemp(staging.data()) != nullptr;
+    const std::string staging =
+        platform::makeUniqueFolder(paths.directory + "/" + std::string(kStagingPrefix));
+    const bool staged = !staging.empty();
     bool keepStaging = false;
     auto finish = [&](ReplaceOutcome outcome, std::string detail) {
         std::error_code ec;
         if (staged && !keepStaging) {
-            fs::remove_all(staging, ec);
+            fs::remove_all(platform::utf8Path(staging), ec);
         }
-        fs::remove(paths.package, ec);
+        fs::remove(platform::utf8Path(paths.package), ec);
         return ReplaceResult{outcome, std::move(detail), keepStaging ? staging : std::string()};
     };
     if (!staged) {
@@ -128,7 +133,7 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
     // whole never touches the program's own files.
     const std::string unpackedRoot = staging + "/unpacked";
     const std::string backupRoot = staging + "/backup";
-    if (::mkdir(unpackedRoot.c_str(), 0755) != 0 || ::mkdir(backupRoot.c_str(), 0700) != 0) {
+    if (!platform::makeFolder(unpackedRoot, 0755) || !platform::makeFolder(backupRoot, 0700)) {
         return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
     }
     const UnpackResult unpacked = unpackArchive(paths.package, unpackedRoot, stop);
@@ -146,7 +151,7 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
                       "the package holds no program " + paths.unpackedName);
     }
     // Archives made on Windows carry no file modes.
-    ::chmod(stagedExecutable.c_str(), 0755);
+    platform::makeExecutable(stagedExecutable);
     const std::vector<std::string> folders = foldersNeeded(unpacked);
     if (std::string why = obstacle(paths, unpacked, folders); !why.empty()) {
         return finish(ReplaceOutcome::Refused, why);
@@ -209,8 +214,7 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
     // The update stays even if the lines below never run: the next start
     // finds it done (or confirmed) and only tidies up.
     journal.commit();
-    std::error_code ec;
-    fs::remove(paths.oldExecutable, ec);
+    removeOldProgram(paths.oldExecutable);
     return finish(ReplaceOutcome::Restarted, {});
 }
 

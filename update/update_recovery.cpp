@@ -1,11 +1,9 @@
 #include "update/update_recovery.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/files.h"
 #include "update/rename_journal.h"
 #include "update/replacement.h"
 
@@ -19,8 +17,9 @@ using Step = RenameJournal::Step;
 std::vector<fs::path> stagingFolders(const std::string& directory) {
     std::vector<fs::path> found;
     std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory, ec)) {
-        const std::string name = entry.path().filename().string();
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(platform::utf8Path(directory), ec)) {
+        const std::string name = platform::utf8Text(entry.path().filename());
         if (name.rfind(kStagingPrefix, 0) == 0 && entry.is_directory(ec) && !entry.is_symlink(ec)) {
             found.push_back(entry.path());
         }
@@ -41,7 +40,7 @@ bool startedBy(const std::vector<Step>& steps, const std::string& program) {
 // The one move with both ends outside the unpacking folder: the old
 // program put aside.
 std::string oldProgramOf(const std::vector<Step>& steps, const fs::path& staging) {
-    const std::string inside = staging.string() + "/";
+    const std::string inside = platform::utf8Text(staging) + "/";
     for (const Step& s : steps) {
         if (s.kind == Step::Move && s.from.rfind(inside, 0) != 0 && s.to.rfind(inside, 0) != 0) {
             return s.to;
@@ -56,7 +55,7 @@ void finish(const std::vector<Step>& steps, const fs::path& staging,
     std::error_code ec;
     const std::string old = oldProgramOf(steps, staging);
     if (!old.empty() && old != runningExecutable) {
-        fs::remove(old, ec);
+        fs::remove(platform::utf8Path(old), ec);
     }
     fs::remove_all(staging, ec);
 }
@@ -67,7 +66,7 @@ RecoveryReport recoverInterruptedUpdates(const std::string& directory,
                                          const std::string& runningExecutable) {
     RecoveryReport report;
     for (const fs::path& staging : stagingFolders(directory)) {
-        const std::string journal = (staging / kJournalName).string();
+        const std::string journal = platform::utf8Text(staging / kJournalName);
         if (RenameJournal::inUse(journal)) {
             continue;  // its update is going on right now
         }
@@ -83,7 +82,7 @@ RecoveryReport recoverInterruptedUpdates(const std::string& directory,
             fs::remove_all(staging, ec);
             ++report.undone;
         } else {
-            report.kept.push_back(staging.string());
+            report.kept.push_back(platform::utf8Text(staging));
         }
     }
     return report;
@@ -91,16 +90,16 @@ RecoveryReport recoverInterruptedUpdates(const std::string& directory,
 
 void confirmUpdateStart(const std::string& directory, const std::string& runningExecutable) {
     for (const fs::path& staging : stagingFolders(directory)) {
-        const std::string journal = (staging / kJournalName).string();
+        const std::string journal = platform::utf8Text(staging / kJournalName);
         const std::vector<Step> steps = RenameJournal::read(journal);
         if (!startedBy(steps, runningExecutable)) {
             continue;
         }
-        const std::string marker = (staging / kConfirmationName).string();
-        const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const std::string marker = platform::utf8Text(staging / kConfirmationName);
+        const int fd = platform::openFile(marker, platform::OpenMode::Keep, 0600);
         if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
+            platform::syncFile(fd);
+            platform::closeFile(fd);
         }
         // The run that started this one finishes the update once it sees the
         // mark; when it is gone already, this run does.

@@ -1,13 +1,11 @@
 #include "update/updater.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/files.h"
 #include "text/encoding.h"
 #include "update/file_digest.h"
 #include "update/program_start.h"
@@ -41,14 +39,8 @@ int progressPosition(double total, std::int64_t received) {
 }
 
 bool folderWritable(const std::string& folder) {
-    std::string probe = folder + "/.yhz-write-XXXXXX";
-    const int fd = ::mkstemp(probe.data());
-    if (fd < 0) {
-        return false;
-    }
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return true;
+    const std::string probe = platform::makeUniqueFolder(folder + "/.yhz-write-");
+    return !probe.empty() && platform::removeEmptyFolder(probe);
 }
 
 HttpLimits Updater::downloadLimits() {
@@ -118,9 +110,8 @@ void Updater::fail(UpdatePhase phase, std::string message, std::string detail) {
 void Updater::run(std::stop_token stop) {
     const UpdatePaths& paths = *paths_;
     // A link left where the package goes is not followed; take it away.
-    struct stat st {};
-    if (::lstat(paths.package.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        ::unlink(paths.package.c_str());
+    if (platform::fileKind(paths.package) == platform::FileKind::Link) {
+        platform::removeFile(paths.package);
     }
     DownloadArgs args;
     args.stop = stop;
@@ -148,7 +139,7 @@ void Updater::run(std::stop_token stop) {
     const std::optional<std::string> digest = fileSha256(paths.package);
     if (download.received != request_.packageSize || !digest || *digest != request_.packageSha256) {
         std::error_code ignored;
-        std::filesystem::remove(paths.package, ignored);
+        std::filesystem::remove(platform::utf8Path(paths.package), ignored);
         fail(UpdatePhase::Failed, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"),
              "the package has " + std::to_string(download.received) + " bytes and SHA-256 " +
                  digest.value_or("(unreadable)") + ", not " + std::to_string(request_.packageSize) +

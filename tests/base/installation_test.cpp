@@ -1,8 +1,10 @@
 #include "base/installation.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 // Sets or unsets an environment variable for one scope.
 class EnvValue {
 public:
@@ -33,6 +36,7 @@ private:
     const char* name_;
     std::optional<std::string> old_;
 };
+#endif
 
 TEST(Installation, TheMarkerOrAFolderTheUserCannotWriteToMeansInstalled) {
     const testing::TempDir folder("yhz-install");
@@ -41,15 +45,28 @@ TEST(Installation, TheMarkerOrAFolderTheUserCannotWriteToMeansInstalled) {
     EXPECT_EQ(installationOf(folder.path()), Installation::Installed);
     fs::remove(folder.path() / kPackageMarker);
 
+#ifndef _WIN32
     // Root writes anywhere; that case is the marker's.
     if (geteuid() != 0) {
         chmod(folder.path().c_str(), 0555);
         EXPECT_EQ(installationOf(folder.path()), Installation::Installed);
         chmod(folder.path().c_str(), 0755);
     }
+#endif
     EXPECT_EQ(installationOf(folder.path() / "missing"), Installation::Installed);
 }
 
+#ifdef _WIN32
+TEST(Installation, DataHomeIsTheLocalApplicationDataFolder) {
+    const char* before = std::getenv("LOCALAPPDATA");
+    const std::string old = before != nullptr ? before : "";
+    _putenv_s("LOCALAPPDATA", "C:\\Users\\a\\AppData\\Local");
+    EXPECT_EQ(xdgDataHome(), fs::path("C:\\Users\\a\\AppData\\Local"));
+    _putenv_s("LOCALAPPDATA", "relative");
+    EXPECT_EQ(xdgDataHome(), fs::path());
+    _putenv_s("LOCALAPPDATA", old.c_str());
+}
+#else
 TEST(Installation, DataHomeFollowsTheXdgRules) {
     struct Case {
         const char* xdg;
@@ -77,6 +94,7 @@ TEST(Installation, DataHomeFollowsTheXdgRules) {
     EXPECT_EQ(installedDataDirectory("/home/a/.local/share"),
               fs::path("/home/a/.local/share/yunhaizhou/data"));
 }
+#endif
 
 }  // namespace
 }  // namespace yhz

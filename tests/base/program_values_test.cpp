@@ -10,9 +10,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+constexpr const char* kProgramSuffix = ".exe";
+#else
+constexpr const char* kProgramSuffix = "";
+#endif
+
 TEST(ProgramValues, DataDirectoryIsNextToTheExecutable) {
     const std::string dir = programDirectory();
-    EXPECT_TRUE(fs::exists(fs::path(dir) / "base_tests"));
+    EXPECT_TRUE(fs::exists(fs::path(dir) / (std::string("base_tests") + kProgramSuffix)));
     EXPECT_EQ(dataDirectory(), dir + "/data");
 }
 

@@ -76,10 +76,14 @@ TEST_F(PlateFiles, UnreadableOrForeignFilesAreToldApartFromEmptyOnes) {
     EXPECT_EQ(missing.failure, ImportFailure::ReadError);
     EXPECT_EQ(importPlates(dir, plates).failure, ImportFailure::Refused);
     // Neither an endless device nor a pipe without a writer may hang it.
+#ifdef _WIN32
+    EXPECT_EQ(importPlates("NUL", plates).failure, ImportFailure::Refused);
+#else
     EXPECT_EQ(importPlates("/dev/zero", plates).failure, ImportFailure::Refused);
     const fs::path pipe = dir / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(importPlates(pipe, plates).failure, ImportFailure::Refused);
+#endif
     const fs::path huge = write("huge.txt", "");
     fs::resize_file(huge, kImportLimit + 1);
     EXPECT_EQ(importPlates(huge, plates).failure, ImportFailure::Refused);

@@ -27,7 +27,7 @@ TEST(ExpiredDayFile, nameOfDateOfficeAndPlateType) {
               folder / "2024-05-0132090000040002.txt");
     // A GBK value is named in the file system's UTF-8.
     EXPECT_EQ(expiredDayFilePath(folder, "2024-05-01", gbk("车管所"), "52"),
-              folder / "2024-05-01车管所52.txt");
+              folder / u8"2024-05-01车管所52.txt");
 }
 
 TEST(ExpiredDayFile, valuesThatCouldLeaveTheFolderAreRefused) {
@@ -71,6 +71,7 @@ TEST(ExpiredDayFile, writtenWholeReadBackLineByLine) {
 
 TEST(ExpiredDayFile, onlyRegularFilesOfABoundedSizeAreRead) {
     TempDir dir("yhz-day-file");
+#ifndef _WIN32  // making a link on Windows takes a privilege users lack
     const std::filesystem::path target = dir.path() / "elsewhere.txt";
     writeAll(target, "X\r\n");
     const std::filesystem::path link = dir.path() / "2024-05-011002.txt";
@@ -80,6 +81,7 @@ TEST(ExpiredDayFile, onlyRegularFilesOfABoundedSizeAreRead) {
     ASSERT_TRUE(writeExpiredDayFile(link, {"Y"}));
     EXPECT_EQ(readFile(target), "X\r\n");
     EXPECT_EQ(readExpiredDayFile(link), std::vector<std::string>{"Y"});
+#endif
 
     EXPECT_EQ(readExpiredDayFile(dir.path()), std::nullopt);
     const std::filesystem::path big = dir.path() / "big.txt";

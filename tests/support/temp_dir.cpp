@@ -1,12 +1,25 @@
 #include "support/temp_dir.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 #include <fstream>
 
+#include "platform/files.h"
+
 namespace yhz::testing {
+
+std::filesystem::path TempDir::makeFolder(const std::filesystem::path& prefix) {
+    const std::string made = platform::makeUniqueFolder(platform::utf8Text(prefix));
+    if (made.empty()) {
+        throw std::runtime_error("no temporary folder could be made");
+    }
+    return platform::utf8Path(made);
+}
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -20,6 +33,7 @@ std::string readFile(const std::filesystem::path& path) {
     return bytes;
 }
 
+#ifndef _WIN32
 bool sendRaw(int port, const std::string& bytes) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
@@ -34,5 +48,7 @@ bool sendRaw(int port, const std::string& bytes) {
     ::close(fd);
     return ok;
 }
+
+#endif
 
 }  // namespace yhz::testing

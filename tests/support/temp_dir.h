@@ -2,8 +2,6 @@
 // Files for tests: a fresh folder under the system's temporary directory,
 // removed with its content when the test is done, and reading a file whole.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -14,11 +12,7 @@ namespace yhz::testing {
 class TempDir {
 public:
     explicit TempDir(const std::string& stem) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        path_ = makeFolder(std::filesystem::temp_directory_path() / (stem + "-"));
     }
     ~TempDir() {
         std::error_code ec;
@@ -29,6 +23,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
+    // A new folder named `prefix` and six more characters.
+    static std::filesystem::path makeFolder(const std::filesystem::path& prefix);
+
     std::filesystem::path path_;
 };
 
@@ -36,7 +33,8 @@ private:
 // not through stream iterators, which GCC's -O2 flow analysis warns about.
 std::string readFile(const std::filesystem::path& path);
 
-// Opens a TCP connection to the loopback port, writes `bytes` and closes it.
+// Opens a TCP connection to the loopback port, writes `bytes` and closes it
+// (not in the Windows build, which has no loopback servers).
 bool sendRaw(int port, const std::string& bytes);
 
 }  // namespace yhz::testing

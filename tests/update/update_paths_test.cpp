@@ -7,40 +7,49 @@
 namespace yhz {
 namespace {
 
+// A program folder as the system writes it.
+#ifdef _WIN32
+const std::string kFolder = "C:\\yhz";
+#else
+const std::string kFolder = "/opt/yhz";
+#endif
+const std::string kExe(kExecutableSuffix);
+
 TEST(UpdatePaths, theFilesOfAnUpdateSitInTheProgramFolder) {
-    const auto paths = updatePaths("/opt/yhz/", gbk("新版"), "2.2.0");
+    const auto paths = updatePaths(kFolder + kPathSeparator, gbk("新版"), "2.2.0");
     ASSERT_TRUE(paths.has_value());
-    EXPECT_EQ(paths->directory, "/opt/yhz");
-    EXPECT_EQ(paths->package, "/opt/yhz/新版.zip");
-    EXPECT_EQ(paths->unpackedName, "新版");
-    EXPECT_EQ(paths->newExecutable, "/opt/yhz/新版[2.2.0]");
-    EXPECT_EQ(paths->oldExecutable, "/opt/yhz/old云海舟");
+    const std::string in = kFolder + kPathSeparator;
+    EXPECT_EQ(paths->directory, kFolder);
+    EXPECT_EQ(paths->package, in + "新版.zip");
+    EXPECT_EQ(paths->unpackedName, "新版" + kExe);
+    EXPECT_EQ(paths->newExecutable, in + "新版[2.2.0]" + kExe);
+    EXPECT_EQ(paths->oldExecutable, in + "old云海舟" + kExe);
 
     // A GBK character whose second byte is a backslash is no separator.
     const std::string trailBackslash = "\x81\x5c";
-    const auto gbkName = updatePaths("/opt/yhz", trailBackslash, "2.2.0");
+    const auto gbkName = updatePaths(kFolder, trailBackslash, "2.2.0");
     ASSERT_TRUE(gbkName.has_value());
-    EXPECT_EQ(gbkName->unpackedName, localToUtf8(trailBackslash));
+    EXPECT_EQ(gbkName->unpackedName, localToUtf8(trailBackslash) + kExe);
 }
 
 TEST(UpdatePaths, namesThatWouldNotStayOneFileInTheFolderAreRefused) {
     for (const std::string& name : std::vector<std::string>{
              "", ".", "..", "a/b", "a\\b", "../x", gbk("新:版"), "a*b", "a?b", "a|b", "a<b", "a\"b",
              std::string("a\nb"), std::string("ab\0cd", 5), std::string("\xff\xff")}) {
-        EXPECT_FALSE(updatePaths("/opt/yhz", name, "2.2.0").has_value()) << name;
+        EXPECT_FALSE(updatePaths(kFolder, name, "2.2.0").has_value()) << name;
     }
     for (const std::string& version :
          std::vector<std::string>{"../../x", "2/2", "2:2", std::string("2\0.0", 4)}) {
-        EXPECT_FALSE(updatePaths("/opt/yhz", gbk("新版"), version).has_value()) << version;
+        EXPECT_FALSE(updatePaths(kFolder, gbk("新版"), version).has_value()) << version;
     }
     EXPECT_FALSE(updatePaths("relative/folder", gbk("新版"), "2.2.0").has_value());
 }
 
 TEST(UpdatePaths, fullFilePaths) {
-    EXPECT_TRUE(isFullFilePath("/opt/yhz/新版[2.2.0]"));
+    EXPECT_TRUE(isFullFilePath(kFolder + "/新版[2.2.0]"));
     EXPECT_FALSE(isFullFilePath("opt/yhz/a"));
-    EXPECT_FALSE(isFullFilePath("/opt/yhz/"));
-    EXPECT_FALSE(isFullFilePath("/opt/yhz/a:b"));
+    EXPECT_FALSE(isFullFilePath(kFolder + "/"));
+    EXPECT_FALSE(isFullFilePath(kFolder + "/a:b"));
     EXPECT_FALSE(isFullFilePath(""));
     EXPECT_EQ(delayedRemovalCommand("C:\\yhz\\old云海舟.exe", 3000),
               "cmd /c ping 192.0.2.1 -n 1 -w 3000 & del \"C:\\yhz\\old云海舟.exe\"");
