@@ -33,6 +33,8 @@ enum class OpenMode {
 int openFile(const std::string& path, OpenMode mode, unsigned permissions = 0644);
 // As write(2) and pread(2): bytes moved, or -1 with errno set.
 long long writeFile(int fd, const void* data, std::size_t size);
+// Writes every byte, as often as the system takes fewer or is interrupted.
+bool writeWholeFile(int fd, const void* data, std::size_t size);
 long long readFileAt(int fd, void* data, std::size_t size, std::uint64_t offset);
 // Size of an open file, nullopt unless it is a regular file.
 std::optional<std::uint64_t> regularFileSize(int fd);

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <cerrno>
+
 namespace yhz::platform {
 
 std::filesystem::path utf8Path(std::string_view utf8) {
@@ -12,6 +14,22 @@ std::filesystem::path utf8Path(std::string_view utf8) {
 std::string utf8Text(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+bool writeWholeFile(int fd, const void* data, std::size_t size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const long long written = writeFile(fd, next, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 }  // namespace yhz::platform

@@ -48,15 +48,36 @@ std::optional<std::string> pressOpenRegion(RetrievalPlace& place) {
     return site + std::string(kSelfSelectionPath);
 }
 
-bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
-    const std::string site = siteOrHint(place);
+namespace {
+
+struct SiteAndChoices {
+    std::string site;
+    PageChoices choices;
+};
+
+// The chosen region's site and what the user chose on its page; nullopt when
+// either is missing (the hint for a missing region is given).
+std::optional<SiteAndChoices> siteAndChoices(RetrievalPlace& place, PageReader& page) {
+    std::string site = siteOrHint(place);
     if (site.empty()) {
-        return false;
+        return std::nullopt;
     }
-    const std::optional<PageChoices> choices = page.readChoices();
+    std::optional<PageChoices> choices = page.readChoices();
     if (!choices) {
+        return std::nullopt;
+    }
+    return SiteAndChoices{std::move(site), std::move(*choices)};
+}
+
+}  // namespace
+
+bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
+    const std::optional<SiteAndChoices> read = siteAndChoices(place, page);
+    if (!read) {
         return false;
     }
+    const std::string& site = read->site;
+    const PageChoices* choices = &read->choices;
     if (choices->glbm.empty() || choices->hpzl.empty() || choices->startTime.empty() ||
         choices->endTime.empty()) {
         pageError(place.window);
@@ -84,14 +105,12 @@ bool pressSegmentButton(RetrievalPlace& place, PageReader& page) {
 }
 
 bool pressExpiredButton(RetrievalPlace& place, PageReader& page) {
-    const std::string site = siteOrHint(place);
-    if (site.empty()) {
+    const std::optional<SiteAndChoices> read = siteAndChoices(place, page);
+    if (!read) {
         return false;
     }
-    const std::optional<PageChoices> choices = page.readChoices();
-    if (!choices) {
-        return false;
-    }
+    const std::string& site = read->site;
+    const PageChoices* choices = &read->choices;
     place.expired->clear();
     if (choices->glbm.empty() || choices->hpzl.empty()) {
         pageError(place.window);

@@ -97,6 +97,12 @@ void Utf8Check::feed(std::string_view bytes) {
     }
 }
 
+bool validUtf8(std::string_view bytes) {
+    Utf8Check check;
+    check.feed(bytes);
+    return check.valid() && !check.ended() && check.complete();
+}
+
 std::string GbkDecoder::decode(std::string_view bytes, bool last) {
     if (ended_) {
         return {};

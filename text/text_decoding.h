@@ -29,6 +29,8 @@ public:
     // Valid and not plain ASCII: the only case where UTF-8 and GBK differ.
     bool isUtf8() const { return valid_ && nonAscii_; }
     bool ended() const { return ended_ || !valid_; }
+    // No sequence waits for more bytes.
+    bool complete() const { return need_ == 0; }
 
 private:
     bool valid_ = true;
@@ -38,6 +40,9 @@ private:
     unsigned char lo_ = 0x80;
     unsigned char hi_ = 0xBF;
 };
+
+// The whole of `bytes` is UTF-8: no zero byte, no sequence cut short.
+bool validUtf8(std::string_view bytes);
 
 // Decodes consecutive blocks of one text into GBK. Bytes that end a block in
 // the middle of a character wait for the next one; `last` flushes them as

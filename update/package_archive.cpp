@@ -8,13 +8,13 @@
 #endif
 
 #include <array>
-#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <set>
 
 #include "platform/files.h"
 #include "text/encoding.h"
+#include "text/text_decoding.h"
 
 namespace yhz {
 namespace {
@@ -39,49 +39,6 @@ struct Entry {
     bool executable = false;
     std::uint64_t size = 0;
 };
-
-bool validUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        size_t more = 0;
-        unsigned min = 0;
-        unsigned cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            more = 1;
-            min = 0x80;
-            cp = b & 0x1Fu;
-        } else if ((b & 0xF0) == 0xE0) {
-            more = 2;
-            min = 0x800;
-            cp = b & 0x0Fu;
-        } else if ((b & 0xF8) == 0xF0) {
-            more = 3;
-            min = 0x10000;
-            cp = b & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + more >= s.size()) {
-            return false;
-        }
-        for (size_t k = 1; k <= more; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += more + 1;
-    }
-    return true;
-}
 
 unsigned le16(std::string_view s, size_t at) {
     return static_cast<unsigned char>(s[at]) |
@@ -141,21 +98,6 @@ ArchiveProblem describe(const unz_file_info64& info, const std::string& rawName,
     return ArchiveProblem::None;
 }
 
-bool writeAll(int fd, const char* data, size_t n) {
-    while (n > 0) {
-        const long long written = platform::writeFile(fd, data, n);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        n -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Unpacks the current entry, a file, to `target`; counts the bytes actually
 // read, whatever the archive claims.
 ArchiveProblem unpackFile(void* zip, const Entry& entry, const fs::path& target,
@@ -198,7 +140,7 @@ ArchiveProblem unpackFile(void* zip, const Entry& entry, const fs::path& target,
             problem = ArchiveProblem::Corrupt;
         } else if (total > limits.maxTotalBytes) {
             problem = ArchiveProblem::TooLarge;
-        } else if (!writeAll(fd, buffer.data(), static_cast<size_t>(got))) {
+        } else if (!platform::writeWholeFile(fd, buffer.data(), static_cast<size_t>(got))) {
             problem = ArchiveProblem::WriteFailed;
         }
     }
@@ -269,7 +211,7 @@ std::string entryNameUtf8(std::string_view raw, bool utf8Flag, std::string_view 
         }
         at += 4 + size;
     }
-    if (validUtf8(raw)) {
+    if (validUtf8(raw)) {  // the name has no zero byte: checked before
         return std::string(raw);
     }
     return localToUtf8(raw);
