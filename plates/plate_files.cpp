@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 
@@ -277,6 +279,39 @@ void reportImport(const ImportResult& result, const std::filesystem::path& file,
                                   MessageButtons::Ok, MessageIcon::Critical});
             return;
     }
+}
+
+std::string plateFileText(const std::vector<std::string>& plates) {
+    std::string out;
+    for (const std::string& plate : plates) {
+        out += plate;
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool writeFileWhole(const std::filesystem::path& file, std::string_view bytes) {
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path temporary = file;
+    temporary += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    // "x": never write through a name that something else already holds.
+    std::FILE* out = std::fopen(temporary.c_str(), "wbx");
+    if (out == nullptr) {
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    ok = std::fflush(out) == 0 && ok;
+    ok = ::fsync(::fileno(out)) == 0 && ok;
+    ok = std::fclose(out) == 0 && ok;
+    std::error_code ec;
+    if (ok) {
+        std::filesystem::rename(temporary, file, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        std::filesystem::remove(temporary, ec);
+    }
+    return ok;
 }
 
 std::string exportText(const PlateStore& plates, ExportRule rule) {
