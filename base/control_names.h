@@ -54,6 +54,9 @@ inline constexpr std::array<std::string_view, 10> kTailDigitChoices = {
 inline constexpr std::string_view kQueryBox = "分组框7";
 inline constexpr std::string_view kStartQueryButton = "超级按钮_开始查询";
 inline constexpr std::string_view kStopQueryButton = "超级按钮_停止查询";
+// Asks again only about the rows without a final answer: a small button
+// beside the remaining count.
+inline constexpr std::string_view kContinueQueryButton = "按钮_继续查询";
 inline constexpr std::string_view kExportButton = "超级按钮_导出号牌";
 inline constexpr std::string_view kRemainingCaption = "透明标签5";
 inline constexpr std::string_view kRemainingLabel = "透明标签_剩余";

@@ -472,6 +472,66 @@ TEST_F(QueryRunTest, AnswersLandOnThePlateAskedAboutWhateverTheListDid) {
     EXPECT_EQ(background(0), kColourGreen);
 }
 
+// "继续查询" after a stop and after failures: only the rows without a final
+// answer are asked about, the others keep status, colour and text, and the
+// counters and the end line count only the rows asked.
+TEST_F(QueryRunTest, GoingOnAsksOnlyTheUnfinishedRowsAndLeavesTheRestAlone) {
+    const std::string kContinue(control::kContinueQueryButton);
+    addPlates({"粤B10001", "粤B10002", "粤B10003", "粤B10004", "粤B10005", "粤B10006"});
+    expired_->append(gbk("粤B10003"));
+    HoldingRelay first("ok");
+    first.hold();
+    QueryRun& run = makeRun(first.address());
+    run.startClicked();
+    EXPECT_FALSE(window_.isEnabled(kContinue));
+    ASSERT_TRUE(first.waitInFlight(2));
+    run.stopClicked();
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(window_.isEnabled(kContinue));
+    first.release();
+    ASSERT_TRUE(eventually([&] { return run.activeWorkers() == 0; }));
+
+    // The relay is down: the expired row turns blue unasked, the rest fail.
+    QueryRun& down = makeRun("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/relay");
+    down.continueClicked();
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "4");
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(lastLogLine(), "查询结束！共4个：可用0个，占用0个，逾期1个，失败3个");
+    EXPECT_EQ(background(2), kColourBlue);
+    EXPECT_EQ(column2(3), gbk("Err.失败"));
+
+    HoldingRelay second("ok");
+    QueryRun& goOn = makeRun(second.address());
+    goOn.continueClicked();
+    EXPECT_FALSE(window_.isEnabled(kStart));
+    EXPECT_FALSE(window_.isEnabled(kContinue));
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
+    ASSERT_TRUE(ended(3));
+    std::set<std::string> asked;
+    for (int k = 0; k < second.received(); ++k) {
+        asked.insert(second.body(k).substr(second.body(k).find("%A4") + 3, 6));
+    }
+    EXPECT_EQ(asked, (std::set<std::string>{"B10004", "B10005", "B10006"}));
+    for (int row : {0, 1, 3, 4, 5}) {
+        EXPECT_EQ(background(row), kColourGreen) << row;
+        EXPECT_EQ(status(row), 1) << row;
+    }
+    EXPECT_EQ(background(2), kColourBlue);
+    EXPECT_EQ(column2(0), "2024-01-02");
+    EXPECT_EQ(column2(3), "");  // the failure text went with the new answer
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "3");
+    EXPECT_EQ(goOn.progress().total, 3);
+    EXPECT_EQ(lastLogLine(), "查询结束！共3个：可用3个，占用0个，逾期0个，失败0个");
+    EXPECT_TRUE(window_.isEnabled(kContinue));
+
+    // Nothing left to ask: the run ends at once and asks nothing.
+    goOn.continueClicked();
+    ASSERT_TRUE(ended(4));
+    EXPECT_EQ(second.received(), 3);
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+}
+
 // Tokens and rows over kept connections that the far side closes, resets or
 // lets hang: each row gets what that answer deserves, and the next one goes
 // out on a new connection.
