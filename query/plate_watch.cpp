@@ -22,7 +22,7 @@ std::string nameText(const std::filesystem::path& path) {
 }  // namespace
 
 PlateWatch::PlateWatch(QueryRun& query, BackgroundTaskOwner& tasks, WatchServices services)
-    : query_(query), tasks_(tasks), services_(std::move(services)) {
+    : query_(&query), tasks_(tasks), services_(std::move(services)) {
     if (!services_.stamp) {
         services_.stamp = [] { return formatDateTime(std::nullopt, 1, 0, true); };
     }
@@ -39,6 +39,11 @@ void PlateWatch::start() {
         nextCheck_ = now() + interval_;
     }
     tasks_.start("plate watch", [this](std::stop_token stop) { keepInterval(stop); });
+}
+
+void PlateWatch::useQuery(QueryRun& query) {
+    const std::scoped_lock lock(mutex_);
+    query_ = &query;
 }
 
 void PlateWatch::load() {
@@ -242,7 +247,12 @@ void PlateWatch::check(std::stop_token stop) {
         return;
     }
     auto freed = std::make_shared<Freed>();
-    query_.askPlates(
+    QueryRun* query = nullptr;
+    {
+        const std::scoped_lock lock(mutex_);
+        query = query_;
+    }
+    query->askPlates(
         *plates,
         [store = store_, plates, freed, stamp = services_.stamp](int index,
                                                                  const PlateAnswer& answer) {

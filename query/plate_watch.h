@@ -65,6 +65,9 @@ public:
     // Reads the file (a refused one is set aside, with one log line) and
     // starts the thread that keeps the interval. Once.
     void start();
+    // The window made its query run anew (tests give it another service):
+    // the next check goes through that one. Not while a check goes on.
+    void useQuery(QueryRun& query);
 
     const std::shared_ptr<WatchStore>& store() const { return store_; }
 
@@ -98,7 +101,7 @@ private:
     void save();
     Clock::time_point now() const;
 
-    QueryRun& query_;
+    QueryRun* query_;  // under mutex_
     BackgroundTaskOwner& tasks_;
     WatchServices services_;
     std::shared_ptr<WatchStore> store_ = std::make_shared<WatchStore>();
