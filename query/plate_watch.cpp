@@ -15,8 +15,9 @@ namespace {
 // this often, so a clock that jumps is seen.
 constexpr std::chrono::seconds kLongestSleep{60};
 
+// The file's name in quotes, as the log shows it (GBK).
 std::string nameText(const std::filesystem::path& path) {
-    return utf8ToLocal(path.filename().string());
+    return gbk("“") + utf8ToLocal(path.filename().string()) + gbk("”");
 }
 
 }  // namespace

@@ -233,8 +233,9 @@ TEST_F(PlateWatchTest, ABrokenFileIsSetAsideWithOneLogLineAndNeverWrittenOver) {
     PlateWatch& watch = makeWatch(query);
     EXPECT_EQ(watch.store()->rowCount(), 0);
     ASSERT_EQ(log().size(), 1u);
-    EXPECT_EQ(log()[0],
-              "关注列表文件watch.txt无法读取，已改名保留为watch.txt.refused-1，关注列表从空开始");
+    EXPECT_EQ(
+        log()[0],
+        "关注列表文件“watch.txt”无法读取，已改名保留为“watch.txt.refused-1”，关注列表从空开始");
     EXPECT_EQ(testing::readFile(file_.string() + ".refused-1"), broken);
 
     watch.add(rows({{"粤B12345", 0}}));
