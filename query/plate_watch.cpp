@@ -141,9 +141,9 @@ void PlateWatch::save() {
         dirty_ = true;
         ++savesPending_;
     }
-    const bool started = tasks_.start("watch save", [this](std::stop_token) {
+    const auto write = [this] {
         {
-            // One writer at a time; a later task finds nothing left to do
+            // One writer at a time; a later one finds nothing left to do
             // when an earlier one already wrote its change.
             const std::scoped_lock writing(saveMutex_);
             bool wanted = false;
@@ -157,11 +157,10 @@ void PlateWatch::save() {
         }
         const std::scoped_lock lock(mutex_);
         --savesPending_;
-    });
-    if (!started) {
-        // The program is ending: the change is written here, or not at all.
-        const std::scoped_lock lock(mutex_);
-        --savesPending_;
+    };
+    if (!tasks_.start("watch save", [write](std::stop_token) { write(); })) {
+        // The program is ending and starts no more tasks: written here.
+        write();
     }
 }
 
