@@ -160,6 +160,14 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
     std::unique_lock lock(lock_);
     while (busy() && run->running && !stop.stop_requested()) {
         slotFreed_.wait_for(lock, kWaitSlice);
+        // A trim per 200 ms of waiting, as a controller that polls would
+        // do; not one per answer, which would keep a core trimming while
+        // answers come fast.
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastTrim_ < kWaitSlice) {
+            continue;
+        }
+        lastTrim_ = now;
         lock.unlock();
         if (services_.trimWorkingSet) {
             services_.trimWorkingSet();

@@ -18,6 +18,7 @@
 // and cap, but no marks on the list and no counters. Such a check gives way to
 // the runs: it asks nothing more while a run of the list goes on.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -167,6 +168,7 @@ private:
     std::shared_ptr<Run> current_;
     int inFlight_ = 0;
     int listRunsGoing_ = 0;
+    std::chrono::steady_clock::time_point lastTrim_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace yhz
