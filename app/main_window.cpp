@@ -25,11 +25,14 @@
 #include "app/retrieval_actions.h"
 #include "app/retrieval_progress_label.h"
 #include "app/skin.h"
+#include "app/watch_actions.h"
+#include "app/watch_notifier.h"
 #include "app/window_growth.h"
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_values.h"
 #include "browser/browser_view.h"
+#include "query/plate_watch.h"
 #include "query/query_run.h"
 #include "service_client/service_client.h"
 #include "text/encoding.h"
@@ -109,6 +112,12 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     tabs_->addTab(segmentPage, QStringLiteral("号段采集"));
     tabs_->addTab(filterPage, QStringLiteral("号码过滤"));
     tabs_->addTab(queryPage, QStringLiteral("查号"));
+    // Right of the tabs, on every page: the watch list's window.
+    auto* watchButton = new QPushButton(QStringLiteral("关注列表"));
+    watchButton->setObjectName(fromName(control::kWatchListButton));
+    watchButton->setFont(defaultFont(14, false));
+    watchButton->setCursor(Qt::PointingHandCursor);
+    tabs_->setCornerWidget(watchButton, Qt::TopRightCorner);
     pageTop_ = tabs_->tabBar()->sizeHint().height();
     buildSegmentPage(segmentPage);
     buildFilterPage(filterPage);
@@ -138,6 +147,7 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
     // The data folder must exist before anything saves into it; a failure
     // surfaces only when a save fails.
     ensureDirectory(dataDirectory() + "/");
+    buildWatch();
 
     tasks_->start("working-set trim", [this](std::stop_token stop) { trimmer_.run(stop); });
     if (startup) {
@@ -161,6 +171,38 @@ MainWindow::MainWindow(std::optional<Startup> startup, QWidget* parent) : QWidge
 
 void MainWindow::useServiceForQueries(const std::string& address) {
     buildQueryRun(std::make_shared<ServiceClient>(address));
+    watch_->useQuery(*query_);
+}
+
+std::filesystem::path MainWindow::watchFile() {
+    return std::filesystem::path(dataDirectory()) / std::filesystem::path(u8"关注列表.txt");
+}
+
+void MainWindow::buildWatch() {
+    WatchServices services;
+    services.file = watchFile();
+    services.log = [this](const std::string& line) { log_->appendLog(line); };
+    // Filled in below, once the notifier exists; the thread starts after.
+    auto notifier = std::make_shared<QPointer<WatchNotifier>>();
+    services.notify = [notifier](const std::vector<std::string>& plates) {
+        QStringList names;
+        for (const std::string& plate : plates) {
+            names.append(fromLocal(plate));
+        }
+        const QPointer<WatchNotifier> to = *notifier;
+        if (to != nullptr) {
+            QMetaObject::invokeMethod(
+                to, [to, names] { to->tell(names); }, Qt::QueuedConnection);
+        }
+    };
+    watch_ = std::make_unique<PlateWatch>(*query_, *tasks_, std::move(services));
+    auto* plateList = findChild<QAbstractItemView*>(fromName(control::kPlateList));
+    watchActions_ = new WatchActions(
+        this, *watch_, [this] { return query_->listRunGoing(); }, lists_.plates, plateList,
+        plateMenu_->findChild<QAction*>(QStringLiteral("加入关注")),
+        tabs_->findChild<QPushButton*>(fromName(control::kWatchListButton)));
+    *notifier = watchActions_->notifier();
+    watch_->start();
 }
 
 void MainWindow::buildQueryRun(std::shared_ptr<ServiceClient> service) {
@@ -190,6 +232,11 @@ void MainWindow::buildQueryRun(std::shared_ptr<ServiceClient> service) {
         bar->follow();
     });
     connect(stop, &QPushButton::clicked, this, [this] { query_->stopClicked(); });
+    auto* goOn = findChild<QPushButton*>(fromName(control::kContinueQueryButton));
+    connect(goOn, &QPushButton::clicked, this, [this, bar] {
+        query_->continueClicked();
+        bar->follow();
+    });
 }
 
 void MainWindow::waitForStartupData() {
@@ -294,6 +341,13 @@ void MainWindow::buildQueryPage(QWidget* page) {
     transparentLabel(box, control::kRemainingCaption, 40, 84, 120, 28, "剩余查询数：", bold20);
     transparentLabel(box, control::kRemainingLabel, 154, 84, 52, 28, "", bold20)
         ->setStyleSheet(QStringLiteral("color: #1565c0;"));
+    // Between the two counters: it asks about what the remaining count
+    // leaves, and moves nothing of the page.
+    auto* goOn = place(new QPushButton(QStringLiteral("继续查询"), box),
+                       control::kContinueQueryButton, 208, 86, 58, 24);
+    goOn->setFont(defaultFont(12, false));
+    goOn->setToolTip(QStringLiteral(
+        "只查询还没有结果的号码（未查询、失败或出错的），已查出可用、占用或逾期的号码保持不变"));
     transparentLabel(box, control::kAvailableCaption, 268, 84, 108, 28, "可用数量：", bold20);
     transparentLabel(box, control::kAvailableLabel, 368, 84, 52, 28, "", bold20)
         ->setStyleSheet(QStringLiteral("color: #008000;"));
@@ -346,6 +400,10 @@ void MainWindow::buildMenus() {
                              "导入号码[一行一个]", "导出失败号码", "导出选中"}) {
         plateMenu_->addAction(QString::fromUtf8(item))->setObjectName(QString::fromUtf8(item));
     }
+    // After the list's own entries: the ticked (or highlighted) plates go to
+    // the watch list.
+    plateMenu_->addSeparator();
+    plateMenu_->addAction(QStringLiteral("加入关注"))->setObjectName(QStringLiteral("加入关注"));
     segmentMenu_ = new QMenu(this);
     segmentMenu_->setObjectName(fromName(control::kSegmentMenu));
     for (const char* item : {"全选", "反选"}) {

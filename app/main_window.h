@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,8 +25,10 @@ class QTimer;
 
 namespace yhz {
 
+class PlateWatch;
 class QtWindowAccess;
 class QueryRun;
+class WatchActions;
 class ServiceClient;
 class WindowGrowth;
 
@@ -65,7 +68,7 @@ public:
     // The site list, relay address and query lock that the start-up thread fills.
     StartupValues& startupValues() { return *startupValues_; }
     // Tests: the service that hands out query tokens, instead of the
-    // profile's. Only while no query runs.
+    // profile's. Only while no query run and no watch check goes on.
     void useServiceForQueries(const std::string& address);
     // Waits until the start-up data task has ended (tests).
     void waitForStartupData();
@@ -76,6 +79,12 @@ public:
     const ListStores& lists() const { return lists_; }
 
     QMenu* plateMenu() const { return plateMenu_; }
+    // The watch list, and what the window does with it.
+    PlateWatch& watch() { return *watch_; }
+    WatchActions& watchActions() { return *watchActions_; }
+
+    // The watch list's file in the data folder.
+    static std::filesystem::path watchFile();
     QMenu* segmentMenu() const { return segmentMenu_; }
 
     // The file dialog's filter and the extension that completes a bare name.
@@ -99,6 +108,7 @@ private:
     void buildLog();
     void buildMenus();
     void buildQueryRun(std::shared_ptr<ServiceClient> service);
+    void buildWatch();
 
     ListStores lists_;
     QTabWidget* tabs_ = nullptr;
@@ -110,6 +120,9 @@ private:
     std::unique_ptr<StartupValues> startupValues_ = std::make_unique<StartupValues>();
     WorkingSetTrimmer trimmer_{trimWorkingSet};
     std::unique_ptr<QueryRun> query_;
+    // Checks through query_: made after it, gone before it.
+    std::unique_ptr<PlateWatch> watch_;
+    WatchActions* watchActions_ = nullptr;
     std::unique_ptr<WindowGrowth> growth_;
     // Pages and rows of the two retrievals, shared by their runs and the label.
     std::shared_ptr<RetrievalProgressMeter> segmentProgress_ =

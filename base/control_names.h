@@ -18,6 +18,8 @@ inline constexpr std::string_view kLogo = "图片框1";
 inline constexpr std::string_view kTitle = "标签1";
 inline constexpr std::string_view kTrimTimer = "时钟1";
 inline constexpr std::string_view kPages = "选择夹2";
+// Right of the page tabs: opens the watch list.
+inline constexpr std::string_view kWatchListButton = "按钮_关注列表";
 
 // Page "号段采集".
 inline constexpr std::string_view kRegionChoice = "组合框1";
@@ -57,6 +59,9 @@ inline constexpr std::array<std::string_view, 10> kTailDigitChoices = {
 inline constexpr std::string_view kQueryBox = "分组框7";
 inline constexpr std::string_view kStartQueryButton = "超级按钮_开始查询";
 inline constexpr std::string_view kStopQueryButton = "超级按钮_停止查询";
+// Asks again only about the rows without a final answer: a small button
+// beside the remaining count.
+inline constexpr std::string_view kContinueQueryButton = "按钮_继续查询";
 inline constexpr std::string_view kExportButton = "超级按钮_导出号牌";
 inline constexpr std::string_view kRemainingCaption = "透明标签5";
 inline constexpr std::string_view kRemainingLabel = "透明标签_剩余";
@@ -125,6 +130,8 @@ inline constexpr std::array kAll = {kMainWindow,
                                     kTailDigitChoices[9],
                                     kQueryBox,
                                     kStartQueryButton,
+                                    kContinueQueryButton,
+                                    kWatchListButton,
                                     kStopQueryButton,
                                     kExportButton,
                                     kRemainingCaption,

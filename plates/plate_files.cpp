@@ -1,6 +1,7 @@
 #include "plates/plate_files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 
@@ -154,16 +155,6 @@ std::optional<std::pair<TextEncoding, size_t>> detectEncoding(const InputFile& i
     return std::pair{check.isUtf8() ? TextEncoding::Utf8 : TextEncoding::Gbk, size_t{0}};
 }
 
-bool writeWholeFile(const std::filesystem::path& file, std::string_view bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        return false;
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
 bool selected(const PlateRow& row, ExportRule rule) {
     switch (rule) {
         case ExportRule::Checked:
@@ -274,6 +265,19 @@ void reportImport(const ImportResult& result, const std::filesystem::path& file,
     }
 }
 
+std::string plateFileText(const std::vector<std::string>& plates) {
+    std::string out;
+    for (const std::string& plate : plates) {
+        out += plate;
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool writeFileWhole(const std::filesystem::path& file, std::string_view bytes) {
+    return platform::replaceFileWith(platform::utf8Text(file), bytes);
+}
+
 std::string exportText(const PlateStore& plates, ExportRule rule) {
     return plates.read([rule](const PlateStore::Rows& rows) {
         std::string out;
@@ -302,7 +306,7 @@ bool exportPlates(const PlateStore& plates, ExportRule rule, const std::filesyst
                   MessageBoxes& messages) {
     const std::string text = exportText(plates, rule);
     const std::filesystem::path target = completeTextFileName(chosen);
-    const bool written = writeWholeFile(target, text);
+    const bool written = writeFileWhole(target, text);
     if (written) {
         messages.showMessage({gbk("已导出到>") + pathText(target), gbk("温馨提示："),
                               MessageButtons::Ok, MessageIcon::Information});

@@ -56,6 +56,14 @@ enum class ExportRule {
 // The file's content: the plate of every row the rule selects, each with CR LF.
 std::string exportText(const PlateStore& plates, ExportRule rule);
 
+// Each plate followed by CR LF: the content of every plate file.
+std::string plateFileText(const std::vector<std::string>& plates);
+
+// Writes `bytes` into a new file beside `file`, flushes it to the disk and
+// renames it into place, so that the name holds the old content or all of the
+// new one, never a part. False, with the old file untouched, on any failure.
+bool writeFileWhole(const std::filesystem::path& file, std::string_view bytes);
+
 // The name with ".txt" appended unless it holds ".txt" anywhere (case matters).
 std::filesystem::path completeTextFileName(const std::filesystem::path& chosen);
 

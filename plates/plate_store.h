@@ -25,7 +25,16 @@ struct PlateRow {
     // The date column holds a query's failure text, which the next query
     // run takes away.
     bool queryNote = false;
+    // The last query found the plate among the expired ones (its cell is
+    // blue); the status stays 0.
+    bool expired = false;
     std::int32_t status = 0;
+
+    // Available, occupied or expired: a query has nothing more to tell.
+    bool hasFinalAnswer() const {
+        return expired || status == static_cast<std::int32_t>(PlateStatus::Available) ||
+               status == static_cast<std::int32_t>(PlateStatus::Occupied);
+    }
 
     std::string* cell(int column) {
         switch (column) {
@@ -70,17 +79,35 @@ public:
             });
     }
 
+    // Whether the row at `index`, or one before it, still holds `plate`.
+    bool holdsPlate(int index, std::string_view plate) const {
+        return findMatching(index, [plate](const PlateRow& r) { return r.plate == plate; }) >= 0;
+    }
+
     // What a new query run starts from: every status back to 0, and the
     // failure texts of an earlier run gone from the date column.
     void resetForQuery() {
         update([](Rows& rows) {
             for (PlateRow& r : rows) {
                 r.status = 0;
+                r.expired = false;
                 if (r.queryNote) {
                     r.date.clear();
                     r.queryNote = false;
                 }
             }
+        });
+    }
+
+    // Rows without a final answer: never asked, failed, or answered with
+    // something else than the relay's two words.
+    int unfinishedCount() const {
+        return read([](const Rows& rows) {
+            int count = 0;
+            for (const PlateRow& r : rows) {
+                count += r.hasFinalAnswer() ? 0 : 1;
+            }
+            return count;
         });
     }
 

@@ -216,6 +216,19 @@ protected:
         return false;
     }
 
+    // The index of the row that `match` accepts, looked for as writeMatching()
+    // does; -1 when there is none.
+    template <typename Match>
+    int findMatching(int hint, Match&& match) const {
+        const std::unique_lock lock(mutex_);
+        for (int index = std::min(hint, static_cast<int>(rows_.size()) - 1); index >= 0; --index) {
+            if (match(rows_[static_cast<size_t>(index)])) {
+                return index;
+            }
+        }
+        return -1;
+    }
+
     template <typename T, typename F>
     T readRow(int row, T fallback, F&& f) const {
         const std::unique_lock lock(mutex_);

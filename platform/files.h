@@ -35,6 +35,9 @@ int openFile(const std::string& path, OpenMode mode, unsigned permissions = 0644
 long long writeFile(int fd, const void* data, std::size_t size);
 // Writes every byte, as often as the system takes fewer or is interrupted.
 bool writeWholeFile(int fd, const void* data, std::size_t size);
+// Puts `bytes` at `path` whole or not at all: written into a new file beside
+// it, on the disk, then renamed over it. A failure leaves what was there.
+bool replaceFileWith(const std::string& path, std::string_view bytes);
 long long readFileAt(int fd, void* data, std::size_t size, std::uint64_t offset);
 // Size of an open file, nullopt unless it is a regular file.
 std::optional<std::uint64_t> regularFileSize(int fd);

@@ -1,6 +1,9 @@
 #include "platform/files.h"
 
+#include <atomic>
 #include <cerrno>
+
+#include "platform/process.h"
 
 namespace yhz::platform {
 
@@ -30,6 +33,25 @@ bool writeWholeFile(int fd, const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+bool replaceFileWith(const std::string& path, std::string_view bytes) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temporary =
+        path + ".tmp" + std::to_string(processId()) + "-" + std::to_string(counter.fetch_add(1));
+    // Never written through a name that something else already holds.
+    const int out = openFile(temporary, OpenMode::WriteNew, 0666);
+    if (out < 0) {
+        return false;
+    }
+    bool ok = writeWholeFile(out, bytes.data(), bytes.size());
+    ok = syncFile(out) && ok;
+    ok = closeFile(out) && ok;
+    ok = ok && renameFile(temporary, path);
+    if (!ok) {
+        removeFile(temporary);
+    }
+    return ok;
 }
 
 }  // namespace yhz::platform

@@ -1,5 +1,6 @@
 #include "query/query_run.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -16,12 +17,13 @@
 namespace yhz {
 
 struct QueryRun::Run {
-    explicit Run(TokenSupply::Fetch fetch) : tokens(std::move(fetch)) {}
     std::atomic<bool> running{true};
-    TokenSupply tokens;
     // Guarded by the query lock.
+    std::shared_ptr<TokenSupply> tokens;  // replaced when a paused check goes on
     std::int32_t remaining = 0;
     std::int32_t available = 0;
+    std::int32_t occupied = 0;
+    std::int32_t expired = 0;
     std::int32_t active = 0;
     std::int32_t total = 0;
     QueryProgress::Clock::time_point startedAt = QueryProgress::Clock::now();
@@ -45,40 +47,65 @@ QueryRun::QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores
 
 void QueryRun::startClicked() {
     stores_.colours->clearCellColours();
+    begin(false);
+}
+
+void QueryRun::continueClicked() {
+    // The colours stay: they show the answers this run leaves alone.
+    begin(true);
+}
+
+void QueryRun::begin(bool unfinishedOnly) {
     window_.setEnabled(control::kStartQueryButton, false);
+    window_.setEnabled(control::kContinueQueryButton, false);
     window_.setEnabled(control::kStopQueryButton, true);
 
-    auto run = std::make_shared<Run>(services_.accessToken);
+    auto run = std::make_shared<Run>();
+    // Counted here only, so the labels show the figure at once; the
+    // controller chooses the rows.
+    const int rows =
+        unfinishedOnly ? stores_.plates->unfinishedCount() : stores_.plates->rowCount();
     {
         const std::scoped_lock lock(lock_);
-        run->remaining = stores_.plates->rowCount();
-        run->total = run->remaining;
+        run->remaining = rows;
+        run->total = rows;
         current_ = run;
+        ++listRunsGoing_;
         showCountLocked(*run, control::kRemainingLabel, run->remaining);
         showCountLocked(*run, control::kAvailableLabel, 0);
     }
-    const bool started =
-        tasks_.start("query run", [this, run](std::stop_token stop) { control(run, stop); });
+    const bool started = tasks_.start(
+        "query run",
+        [this, run, unfinishedOnly](std::stop_token stop) { control(run, unfinishedOnly, stop); });
     if (!started) {
         // The program is ending; nothing will run.
         run->running = false;
+        const std::scoped_lock lock(lock_);
+        --listRunsGoing_;
     }
 }
 
 void QueryRun::stopClicked() {
     window_.setEnabled(control::kStopQueryButton, false);
-    std::shared_ptr<Run> run;
+    std::shared_ptr<TokenSupply> tokens;
     {
         const std::scoped_lock lock(lock_);
-        run = current_;
+        if (current_) {
+            current_->running = false;
+            tokens = current_->tokens;
+        }
     }
-    if (run) {
-        run->running = false;
+    if (tokens) {
         // Tokens fetched for rows that will not be asked about go now.
-        run->tokens.stop();
+        tokens->stop();
     }
     // The controller waits on the lock's condition; wake it to see the stop.
     slotFreed_.notify_all();
+}
+
+bool QueryRun::listRunGoing() const {
+    const std::scoped_lock lock(lock_);
+    return listRunsGoing_ > 0;
 }
 
 bool QueryRun::running() const {
@@ -133,6 +160,14 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
     std::unique_lock lock(lock_);
     while (busy() && run->running && !stop.stop_requested()) {
         slotFreed_.wait_for(lock, kWaitSlice);
+        // A trim per 200 ms of waiting, as a controller that polls would
+        // do; not one per answer, which would keep a core trimming while
+        // answers come fast.
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastTrim_ < kWaitSlice) {
+            continue;
+        }
+        lastTrim_ = now;
         lock.unlock();
         if (services_.trimWorkingSet) {
             services_.trimWorkingSet();
@@ -141,80 +176,205 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
     }
 }
 
-void QueryRun::control(const std::shared_ptr<Run>& run, std::stop_token stop) {
+void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
-    // A new run asks about every row again, and what an earlier run wrote
-    // in place of a date goes.
-    plates.resetForQuery();
-
-    const int dispatch = plates.rowCount();
-    run->tokens.setWanted(dispatch);
-    for (int k = 0; k < TokenSupply::kMaxFetches && k < dispatch; ++k) {
-        tasks_.start("query tokens",
-                     [run](std::stop_token fetchStop) { run->tokens.fetchLoop(fetchStop); });
-    }
-    for (int row = 0; row < dispatch; ++row) {
-        waitWhile(run, stop, [this] { return inFlight_ >= kMaxInFlight; });
-        if (!run->running || stop.stop_requested()) {
-            break;
+    Pick pick;
+    int count = 0;
+    if (unfinishedOnly) {
+        // The rows as they are now; each is asked about only while a row
+        // still holds its plate.
+        auto chosen = std::make_shared<std::vector<AskedRow>>();
+        plates.read([&chosen](const PlateStore::Rows& rows) {
+            for (size_t k = 0; k < rows.size(); ++k) {
+                if (!rows[k].hasFinalAnswer()) {
+                    chosen->push_back({static_cast<int>(k), rows[k].plate});
+                }
+            }
+        });
+        count = static_cast<int>(chosen->size());
+        {
+            // Rows may have come or gone since the click counted them.
+            const std::scoped_lock lock(lock_);
+            run->remaining += count - run->total;
+            run->total = count;
+            showCountLocked(*run, control::kRemainingLabel, run->remaining);
         }
+        pick = [&plates, chosen](int k) -> std::optional<AskedRow> {
+            const AskedRow& asked = (*chosen)[static_cast<size_t>(k)];
+            return plates.holdsPlate(asked.index, asked.plate) ? std::optional(asked)
+                                                               : std::nullopt;
+        };
+    } else {
+        // A new run asks about every row again, and what an earlier run wrote
+        // in place of a date goes.
+        plates.resetForQuery();
+        count = plates.rowCount();
         // The plate the row holds now: the worker asks about this one and
         // marks only a row that still holds it.
-        std::optional<PlateRow> current = plates.row(row);
-        if (!current) {
-            // Deleted while the run went on: nothing left to ask about.
-            countDone(run);
-            continue;
-        }
-        // Usually waiting already: it was fetched while the slot was busy.
-        std::optional<std::string> token = run->tokens.take(stop);
-        if (!token || !run->running) {
-            break;
-        }
-        {
-            // Counted before the worker exists, so that its finish can never
-            // come first.
-            const std::scoped_lock lock(lock_);
-            ++run->active;
-            ++inFlight_;
-        }
-        const bool started =
-            tasks_.start("query worker", [this, run, row, plate = std::move(current->plate),
-                                          token = std::move(*token)](std::stop_token workerStop) {
-                try {
-                    askRelay(run, {row, plate}, token, workerStop);
-                } catch (...) {
-                    // Out of memory at worst: the row keeps what it shows,
-                    // and the run still counts it as done.
-                }
-                finish(run);
-            });
-        if (!started) {
-            const std::scoped_lock lock(lock_);
-            --run->active;
-            --inFlight_;
-            break;
-        }
+        pick = [&plates](int k) -> std::optional<AskedRow> {
+            std::optional<PlateRow> current = plates.row(k);
+            return current ? std::optional(AskedRow{k, std::move(current->plate)}) : std::nullopt;
+        };
     }
-    run->tokens.stop();
+    dispatch(
+        run, count, pick,
+        [this](const std::shared_ptr<Run>& r, const AskedRow& asked, const std::string& token,
+               std::stop_token workerStop) { askRow(r, asked, token, workerStop); },
+        false, stop);
     waitWhile(run, stop, [&run] { return run->active > 0; });
     {
         const std::scoped_lock lock(lock_);
         run->endedAt = QueryProgress::Clock::now();
+        --listRunsGoing_;
     }
+    // A watch check that waits for the run goes on now.
+    slotFreed_.notify_all();
     if (stop.stop_requested()) {
         return;  // the program is ending; the window is going away
     }
     logEnd(*run);
 
     window_.setEnabled(control::kStartQueryButton, true);
+    window_.setEnabled(control::kContinueQueryButton, true);
     window_.setEnabled(control::kStopQueryButton, false);
     window_.showMessage(
         {gbk("查询结束！"), gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
 }
 
-void QueryRun::askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked,
-                        const std::string& token, std::stop_token stop) {
+void QueryRun::askPlates(const std::vector<std::string>& plates, const Answered& answered,
+                         std::stop_token stop) {
+    // A run of its own, never the current one: the labels never show it.
+    auto run = std::make_shared<Run>();
+    {
+        const std::scoped_lock lock(lock_);
+        run->remaining = static_cast<std::int32_t>(plates.size());
+        run->total = run->remaining;
+    }
+    dispatch(
+        run, static_cast<int>(plates.size()),
+        [&plates](int k) {
+            return std::optional(AskedRow{k, plates[static_cast<size_t>(k)]});
+        },
+        [this, answered](const std::shared_ptr<Run>&, const AskedRow& asked,
+                         const std::string& token, std::stop_token workerStop) {
+            answered(asked.index, token.size() == kTokenBytes
+                                      ? exchange(asked.plate, token, workerStop)
+                                      : PlateAnswer{PlateAnswer::Kind::TokenError, {}});
+        },
+        true, stop);
+    waitWhile(run, stop, [&run] { return run->active > 0; });
+}
+
+void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& pick,
+                        const Ask& ask, bool yields, std::stop_token stop) {
+    const auto ended = [&] { return !run->running || stop.stop_requested(); };
+    int next = 0;
+    while (next < count && !ended()) {
+        if (yields) {
+            waitWhile(run, stop, [this] { return listRunsGoing_ > 0; });
+            if (ended()) {
+                break;
+            }
+        }
+        // Tokens for the questions still to come; a check that pauses drops
+        // them, as they may grow stale while a long run goes on.
+        auto tokens = std::make_shared<TokenSupply>(services_.accessToken);
+        {
+            const std::scoped_lock lock(lock_);
+            run->tokens = tokens;
+        }
+        const std::stop_callback dropTokens(stop, [tokens] { tokens->stop(); });
+        tokens->setWanted(count - next);
+        for (int k = 0; k < TokenSupply::kMaxFetches && k < count - next; ++k) {
+            tasks_.start("query tokens",
+                         [tokens](std::stop_token fetchStop) { tokens->fetchLoop(fetchStop); });
+        }
+        bool paused = false;
+        for (; next < count; ++next) {
+            waitWhile(run, stop,
+                      [&] { return inFlight_ >= kMaxInFlight || (yields && listRunsGoing_ > 0); });
+            if (ended()) {
+                break;
+            }
+            if (yields && listRunGoing()) {
+                paused = true;
+                break;
+            }
+            std::optional<AskedRow> asked = pick(next);
+            if (!asked) {
+                // Deleted while the run went on: nothing left to ask about.
+                countDone(run);
+                continue;
+            }
+            // Usually waiting already: it was fetched while the slot was busy.
+            std::optional<std::string> token = tokens->take(stop);
+            if (!token || ended()) {
+                break;
+            }
+            {
+                // Counted before the worker exists, so that its finish can
+                // never come first.
+                const std::scoped_lock lock(lock_);
+                ++run->active;
+                ++inFlight_;
+            }
+            const bool started = tasks_.start(
+                "query worker", [this, run, ask, asked = std::move(*asked),
+                                 token = std::move(*token)](std::stop_token workerStop) {
+                    try {
+                        ask(run, asked, token, workerStop);
+                    } catch (...) {
+                        // Out of memory at worst: the row keeps what it
+                        // shows, and the run still counts it as done.
+                    }
+                    finish(run);
+                });
+            if (!started) {
+                const std::scoped_lock lock(lock_);
+                --run->active;
+                --inFlight_;
+                break;
+            }
+        }
+        tokens->stop();
+        if (!paused) {
+            break;
+        }
+    }
+}
+
+PlateAnswer QueryRun::exchange(const std::string& plate, const std::string& token,
+                               std::stop_token stop) {
+    if (stores_.expired && isExpiredPlate(*stores_.expired, plate)) {
+        return {PlateAnswer::Kind::Expired, {}};
+    }
+    // The line is read now: a change during a run applies to the rows after.
+    const int line = window_.selection(control::kRelayChoice);
+    const std::string body = queryBody(plate, services_.userId, token, line);
+    const std::string address = services_.relayAddress ? services_.relayAddress() : std::string();
+    std::string reply;
+    if (!address.empty()) {
+        // An empty jar of its own: the relay sees no cookie of any other exchange.
+        CookieJar noCookies;
+        // A reply is text up to its first zero byte, as every other reply is.
+        reply = textUpToZero(relay_.webRequest(
+            address, {.method = 1, .formText = body, .cookieText = &noCookies, .stop = stop}));
+    }
+    switch (relayAnswer(reply)) {
+        case RelayAnswer::Failed:
+            return {PlateAnswer::Kind::Failed, {}};
+        case RelayAnswer::Available:
+            return {PlateAnswer::Kind::Available, {}};
+        case RelayAnswer::Occupied:
+            return {PlateAnswer::Kind::Occupied, {}};
+        case RelayAnswer::Other:
+            break;
+    }
+    return {PlateAnswer::Kind::Other, std::move(reply)};
+}
+
+void QueryRun::askRow(const std::shared_ptr<Run>& run, const AskedRow& asked,
+                      const std::string& token, std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
     CellColourTable& colours = *stores_.colours;
     // Every mark goes to the row that still holds the plate, wherever the
@@ -239,31 +399,32 @@ void QueryRun::askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked,
         });
         return;
     }
-    if (!mark(paint(kColourGrey))) {
+    const bool present = mark([&](PlateRow& r, int at) {
+        // Asked again: what an earlier question left in place of a date goes.
+        if (r.queryNote) {
+            r.date.clear();
+            r.queryNote = false;
+        }
+        paint(kColourGrey)(r, at);
+    });
+    if (!present) {
         return;  // gone before it was asked about
     }
-    if (stores_.expired && isExpiredPlate(*stores_.expired, asked.plate)) {
-        mark(paint(kColourBlue));
-        return;
-    }
-    // The line is read now: a change during a run applies to the rows after.
-    const int line = window_.selection(control::kRelayChoice);
-    const std::string body = queryBody(asked.plate, services_.userId, token, line);
-    const std::string address = services_.relayAddress ? services_.relayAddress() : std::string();
-    std::string reply;
-    if (!address.empty()) {
-        // An empty jar of its own: the relay sees no cookie of any other exchange.
-        CookieJar noCookies;
-        // A reply is text up to its first zero byte, as every other reply is.
-        reply = textUpToZero(relay_.webRequest(
-            address, {.method = 1, .formText = body, .cookieText = &noCookies, .stop = stop}));
-    }
-
-    switch (relayAnswer(reply)) {
-        case RelayAnswer::Failed:
+    const PlateAnswer answer = exchange(asked.plate, token, stop);
+    switch (answer.kind) {
+        case PlateAnswer::Kind::TokenError:
+        case PlateAnswer::Kind::Failed:
             mark(note(gbk("Err.失败")));
             break;
-        case RelayAnswer::Available:
+        case PlateAnswer::Kind::Expired:
+            if (mark([&](PlateRow& r, int at) {
+                    paint(kColourBlue)(r, at);
+                    r.expired = true;
+                })) {
+                countOutcome(run, answer.kind);
+            }
+            break;
+        case PlateAnswer::Kind::Available:
             // Counted only when a row shows it: the counter and the green rows
             // agree even when the row went while it was asked about.
             if (mark([&](PlateRow& r, int at) {
@@ -273,14 +434,16 @@ void QueryRun::askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked,
                 countAvailable(run);
             }
             break;
-        case RelayAnswer::Occupied:
-            mark([&](PlateRow& r, int at) {
-                paint(kColourRed)(r, at);
-                r.status = static_cast<std::int32_t>(PlateStatus::Occupied);
-            });
+        case PlateAnswer::Kind::Occupied:
+            if (mark([&](PlateRow& r, int at) {
+                    paint(kColourRed)(r, at);
+                    r.status = static_cast<std::int32_t>(PlateStatus::Occupied);
+                })) {
+                countOutcome(run, answer.kind);
+            }
             break;
-        case RelayAnswer::Other:
-            mark(note(reply));
+        case PlateAnswer::Kind::Other:
+            mark(note(answer.reply));
             break;
     }
 }
@@ -289,6 +452,12 @@ void QueryRun::countAvailable(const std::shared_ptr<Run>& run) {
     const std::scoped_lock lock(lock_);
     ++run->available;
     showCountLocked(*run, control::kAvailableLabel, run->available);
+}
+
+void QueryRun::countOutcome(const std::shared_ptr<Run>& run, PlateAnswer::Kind kind) {
+    const std::scoped_lock lock(lock_);
+    run->occupied += kind == PlateAnswer::Kind::Occupied ? 1 : 0;
+    run->expired += kind == PlateAnswer::Kind::Expired ? 1 : 0;
 }
 
 void QueryRun::countDone(const std::shared_ptr<Run>& run) {
@@ -312,14 +481,17 @@ void QueryRun::logEnd(const Run& run) {
     if (!services_.log) {
         return;
     }
-    int total = 0;
-    int done = 0;
+    QueryTally tally;
     {
         const std::scoped_lock lock(lock_);
-        total = run.total;
-        done = run.total - run.remaining;
+        tally.total = run.total;
+        tally.done = run.total - run.remaining;
+        tally.available = run.available;
+        tally.occupied = run.occupied;
+        tally.expired = run.expired;
     }
-    services_.log(queryEndLine(tallyQueryRun(*stores_.colours, total, done)));
+    tally.failed = std::max(0, tally.done - tally.available - tally.occupied - tally.expired);
+    services_.log(queryEndLine(tally));
 }
 
 }  // namespace yhz

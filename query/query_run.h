@@ -12,7 +12,13 @@
 // Each run fetches its tokens ahead (TokenSupply), so that a slot is held
 // only for the relay's own answer, and the relay is asked over connections
 // kept from one row to the next.
+//
+// Besides the runs over the plate list, the same path asks about plates that
+// are no rows of it (the watch list's checks): same tokens, line, reply table
+// and cap, but no marks on the list and no counters. Such a check gives way to
+// the runs: it asks nothing more while a run of the list goes on.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -21,6 +27,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "base/background_task.h"
 #include "base/window_access.h"
@@ -55,9 +62,27 @@ struct QueryServices {
     std::function<void(const std::string& line)> log;
 };
 
+// What the relay (or the expired plates) said about one plate.
+struct PlateAnswer {
+    enum class Kind {
+        TokenError,  // no usable token: nothing was sent
+        Expired,     // among the expired plates: nothing was sent
+        Failed,      // no answer at all
+        Available,   // "ok"
+        Occupied,    // "已占用"
+        Other,       // any other text, in `reply`
+    };
+    Kind kind = Kind::Failed;
+    std::string reply;  // GBK, as the relay sent it up to its first zero byte
+};
+
 class QueryRun {
 public:
     static constexpr int kMaxInFlight = 2;
+
+    // Called on a worker thread once per plate asked about: its position in
+    // the list handed to askPlates() and the answer.
+    using Answered = std::function<void(int index, const PlateAnswer& answer)>;
 
     QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores stores,
              QueryServices services);
@@ -67,6 +92,20 @@ public:
     // GUI thread, from the buttons.
     void startClicked();
     void stopClicked();
+    // A run over the rows without a final answer only (never asked, failed,
+    // or answered with an error text): every other row keeps its status,
+    // colour and text, and the counters count only the rows it asks about.
+    void continueClicked();
+
+    // Asks about `plates` on the calling thread's behalf and returns once
+    // each has its answer, or on `stop`. Waits while a run of the list goes
+    // on, before it starts and between plates; the tokens it holds then go,
+    // and fresh ones are fetched when it goes on.
+    void askPlates(const std::vector<std::string>& plates, const Answered& answered,
+                   std::stop_token stop);
+
+    // A run of the list goes on: from its click until its controller ends.
+    bool listRunGoing() const;
 
     // The latest run's state.
     bool running() const;
@@ -81,21 +120,35 @@ public:
 
 private:
     struct Run;
-
-    void control(const std::shared_ptr<Run>& run, std::stop_token stop);
-    // Waits (in slices of at most 200 ms) while `busy` holds, the run goes on
-    // and the program does not end.
-    template <typename Busy>
-    void waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, Busy busy);
-    // The row a worker asks about: where it was and the plate it held.
+    // What a worker asks about: where it was (a row, or a place in the list
+    // of plates) and the plate it held.
     struct AskedRow {
         int index;
         std::string plate;
     };
+    // The k-th question of a run: nullopt when its row has gone meanwhile.
+    using Pick = std::function<std::optional<AskedRow>(int k)>;
+    using Ask = std::function<void(const std::shared_ptr<Run>& run, const AskedRow& asked,
+                                   const std::string& token, std::stop_token stop)>;
 
-    void askRelay(const std::shared_ptr<Run>& run, const AskedRow& asked, const std::string& token,
-                  std::stop_token stop);
+    void begin(bool unfinishedOnly);
+    void control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop);
+    // Hands `count` questions to workers, never more than kMaxInFlight
+    // requests in flight over all runs. `yields`: pauses while a run of the
+    // list goes on. Returns once every question is asked, or on a stop.
+    void dispatch(const std::shared_ptr<Run>& run, int count, const Pick& pick, const Ask& ask,
+                  bool yields, std::stop_token stop);
+    // Waits (in slices of at most 200 ms) while `busy` holds, the run goes on
+    // and the program does not end.
+    template <typename Busy>
+    void waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, Busy busy);
+
+    // The question itself, after the token has been checked.
+    PlateAnswer exchange(const std::string& plate, const std::string& token, std::stop_token stop);
+    void askRow(const std::shared_ptr<Run>& run, const AskedRow& asked, const std::string& token,
+                std::stop_token stop);
     void countAvailable(const std::shared_ptr<Run>& run);
+    void countOutcome(const std::shared_ptr<Run>& run, PlateAnswer::Kind kind);
     // A row the run no longer needs to ask about.
     void countDone(const std::shared_ptr<Run>& run);
     // The end of a worker, on every path out of it.
@@ -114,6 +167,8 @@ private:
     std::condition_variable slotFreed_;
     std::shared_ptr<Run> current_;
     int inFlight_ = 0;
+    int listRunsGoing_ = 0;
+    std::chrono::steady_clock::time_point lastTrim_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace yhz

@@ -1,6 +1,5 @@
 #include "retrieval/expired_day_file.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -8,7 +7,6 @@
 
 #include "base/date_time_format.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -97,39 +95,12 @@ std::optional<std::vector<std::string>> readExpiredDayFile(const std::filesystem
 
 bool writeExpiredDayFile(const std::filesystem::path& file,
                          const std::vector<std::string>& plates) {
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path temporary = file;
-    temporary +=
-        ".tmp" + std::to_string(platform::processId()) + "-" + std::to_string(counter.fetch_add(1));
-
     std::string bytes;
     for (const std::string& plate : plates) {
         bytes += plate;
         bytes += "\r\n";
     }
-    // Never write through a name that something else already holds.
-    const int out =
-        platform::openFile(platform::utf8Text(temporary), platform::OpenMode::WriteNew, 0666);
-    if (out < 0) {
-        return false;
-    }
-    bool ok = true;
-    for (size_t at = 0; ok && at < bytes.size();) {
-        const long long written = platform::writeFile(out, bytes.data() + at, bytes.size() - at);
-        ok = written > 0 || (written < 0 && errno == EINTR);
-        at += written > 0 ? static_cast<size_t>(written) : 0;
-    }
-    ok = platform::syncFile(out) && ok;
-    ok = platform::closeFile(out) && ok;
-    std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temporary, file, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        std::filesystem::remove(temporary, ec);
-    }
-    return ok;
+    return platform::replaceFileWith(platform::utf8Text(file), bytes);
 }
 
 }  // namespace yhz

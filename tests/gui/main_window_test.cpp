@@ -178,8 +178,10 @@ private slots:
         for (QAction* a : w.plateMenu()->actions()) {
             plateItems << a->text();
         }
-        QCOMPARE(plateItems, (QStringList{"全选", "反选", "删除选中", "全部删除", "去除重复",
-                                          "导入号码[一行一个]", "导出失败号码", "导出选中"}));
+        // The list's own entries, then, apart, the watch list's.
+        QCOMPARE(plateItems,
+                 (QStringList{"全选", "反选", "删除选中", "全部删除", "去除重复",
+                              "导入号码[一行一个]", "导出失败号码", "导出选中", "", "加入关注"}));
         QStringList segmentItems;
         for (QAction* a : w.segmentMenu()->actions()) {
             segmentItems << a->text();

@@ -17,6 +17,7 @@
 #include "base/control_names.h"
 #include "demo/service/registry.h"
 #include "demo/service/service.h"
+#include "holding_relay.h"
 #include "plates/list_operations.h"
 #include "service_client/service_client.h"
 #include "support/loopback.h"
@@ -29,98 +30,15 @@ namespace yhz {
 namespace {
 
 using namespace std::chrono_literals;
+using test::eventually;
+using test::HoldingRelay;
 using test::RecordingWindow;
-using test::RunningServer;
 
 const std::string kLabelRemaining(control::kRemainingLabel);
 const std::string kLabelAvailable(control::kAvailableLabel);
 const std::string kStart(control::kStartQueryButton);
 const std::string kStop(control::kStopQueryButton);
 const std::string kGoodToken(32, 'a');
-
-template <typename Condition>
-bool eventually(Condition done, std::chrono::milliseconds bound = 10s) {
-    const auto until = std::chrono::steady_clock::now() + bound;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-// A relay that answers every request with `answer`, holding each until
-// released while `hold` is set, and counting what it saw.
-class HoldingRelay {
-public:
-    explicit HoldingRelay(std::string answer, int status = 200)
-        : answer_(std::move(answer)), status_(status) {
-        auto server = std::make_unique<httplib::Server>();
-        // Idle kept connections end at once: the server's stop would wait
-        // out its keep-alive time for the runs' pooled connections.
-        server->set_keep_alive_timeout(0);
-        server->Post("/relay", [this](const httplib::Request& req, httplib::Response& res) {
-            std::unique_lock lock(mutex_);
-            bodies_.push_back(req.body);
-            headers_.push_back(req.headers);
-            ++inFlight_;
-            mostInFlight_ = std::max(mostInFlight_, inFlight_);
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return !hold_; });
-            --inFlight_;
-            res.status = status_;
-            res.set_content(answer_, "text/plain; charset=GBK");
-        });
-        running_ = std::make_unique<RunningServer>(std::move(server));
-    }
-    ~HoldingRelay() { release(); }
-
-    std::string address() const {
-        return "http://127.0.0.1:" + std::to_string(running_->port()) + "/relay";
-    }
-    void hold() {
-        const std::scoped_lock lock(mutex_);
-        hold_ = true;
-    }
-    void release() {
-        const std::scoped_lock lock(mutex_);
-        hold_ = false;
-        changed_.notify_all();
-    }
-    bool waitInFlight(int count) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return inFlight_ == count; });
-    }
-    int received() const {
-        const std::scoped_lock lock(mutex_);
-        return static_cast<int>(bodies_.size());
-    }
-    int mostInFlight() const {
-        const std::scoped_lock lock(mutex_);
-        return mostInFlight_;
-    }
-    std::string body(int i) const {
-        const std::scoped_lock lock(mutex_);
-        return bodies_.at(static_cast<size_t>(i));
-    }
-    httplib::Headers headers(int i) const {
-        const std::scoped_lock lock(mutex_);
-        return headers_.at(static_cast<size_t>(i));
-    }
-
-private:
-    std::string answer_;
-    int status_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    bool hold_ = false;
-    int inFlight_ = 0;
-    int mostInFlight_ = 0;
-    std::vector<std::string> bodies_;
-    std::vector<httplib::Headers> headers_;
-    std::unique_ptr<RunningServer> running_;
-};
 
 class QueryRunTest : public ::testing::Test {
 protected:
@@ -470,6 +388,66 @@ TEST_F(QueryRunTest, AnswersLandOnThePlateAskedAboutWhateverTheListDid) {
     ASSERT_TRUE(ended(3));
     EXPECT_EQ(column2(0), "");
     EXPECT_EQ(background(0), kColourGreen);
+}
+
+// "继续查询" after a stop and after failures: only the rows without a final
+// answer are asked about, the others keep status, colour and text, and the
+// counters and the end line count only the rows asked.
+TEST_F(QueryRunTest, GoingOnAsksOnlyTheUnfinishedRowsAndLeavesTheRestAlone) {
+    const std::string kContinue(control::kContinueQueryButton);
+    addPlates({"粤B10001", "粤B10002", "粤B10003", "粤B10004", "粤B10005", "粤B10006"});
+    expired_->append(gbk("粤B10003"));
+    HoldingRelay first("ok");
+    first.hold();
+    QueryRun& run = makeRun(first.address());
+    run.startClicked();
+    EXPECT_FALSE(window_.isEnabled(kContinue));
+    ASSERT_TRUE(first.waitInFlight(2));
+    run.stopClicked();
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(window_.isEnabled(kContinue));
+    first.release();
+    ASSERT_TRUE(eventually([&] { return run.activeWorkers() == 0; }));
+
+    // The relay is down: the expired row turns blue unasked, the rest fail.
+    QueryRun& down = makeRun("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/relay");
+    down.continueClicked();
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "4");
+    ASSERT_TRUE(ended(2));
+    EXPECT_EQ(lastLogLine(), "查询结束！共4个：可用0个，占用0个，逾期1个，失败3个");
+    EXPECT_EQ(background(2), kColourBlue);
+    EXPECT_EQ(column2(3), gbk("Err.失败"));
+
+    HoldingRelay second("ok");
+    QueryRun& goOn = makeRun(second.address());
+    goOn.continueClicked();
+    EXPECT_FALSE(window_.isEnabled(kStart));
+    EXPECT_FALSE(window_.isEnabled(kContinue));
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "3");
+    ASSERT_TRUE(ended(3));
+    std::set<std::string> asked;
+    for (int k = 0; k < second.received(); ++k) {
+        asked.insert(second.body(k).substr(second.body(k).find("%A4") + 3, 6));
+    }
+    EXPECT_EQ(asked, (std::set<std::string>{"B10004", "B10005", "B10006"}));
+    for (int row : {0, 1, 3, 4, 5}) {
+        EXPECT_EQ(background(row), kColourGreen) << row;
+        EXPECT_EQ(status(row), 1) << row;
+    }
+    EXPECT_EQ(background(2), kColourBlue);
+    EXPECT_EQ(column2(0), "2024-01-02");
+    EXPECT_EQ(column2(3), "");  // the failure text went with the new answer
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
+    EXPECT_EQ(window_.captionOf(kLabelAvailable), "3");
+    EXPECT_EQ(goOn.progress().total, 3);
+    EXPECT_EQ(lastLogLine(), "查询结束！共3个：可用3个，占用0个，逾期0个，失败0个");
+    EXPECT_TRUE(window_.isEnabled(kContinue));
+
+    // Nothing left to ask: the run ends at once and asks nothing.
+    goOn.continueClicked();
+    ASSERT_TRUE(ended(4));
+    EXPECT_EQ(second.received(), 3);
+    EXPECT_EQ(window_.captionOf(kLabelRemaining), "0");
 }
 
 // Tokens and rows over kept connections that the far side closes, resets or
