@@ -19,11 +19,15 @@ InformationPrefetch::InformationPrefetch(BackgroundTaskOwner& tasks, Information
                                          const std::vector<std::string>& paths)
     : state_(std::make_shared<State>()) {
     state_->fetch = std::move(fetch);
+    if (!state_->fetch) {
+        return;
+    }
+    // Every entry is there before the first request starts: a request that
+    // ends at once finds its own, and nothing changes the map unlocked.
     for (const std::string& path : paths) {
-        if (!state_->fetch) {
-            break;
-        }
         state_->replies.emplace(path, std::nullopt);
+    }
+    for (const std::string& path : paths) {
         const bool started =
             tasks.start("information prefetch", [state = state_, path](std::stop_token stop) {
                 std::string body = state->fetch(path, stop);
@@ -33,6 +37,7 @@ InformationPrefetch::InformationPrefetch(BackgroundTaskOwner& tasks, Information
             });
         if (!started) {
             // The program is ending: nobody will ask.
+            const std::scoped_lock lock(state_->mutex);
             state_->replies.erase(path);
         }
     }
