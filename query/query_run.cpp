@@ -74,6 +74,8 @@ void QueryRun::begin(bool unfinishedOnly) {
         showCountLocked(*run, control::kRemainingLabel, run->remaining);
         showCountLocked(*run, control::kAvailableLabel, 0);
     }
+    // A watch check waiting for a slot pauses at once.
+    slotFreed_.notify_all();
     const bool started = tasks_.start(
         "query run",
         [this, run, unfinishedOnly](std::stop_token stop) { control(run, unfinishedOnly, stop); });
@@ -291,8 +293,10 @@ void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& 
         }
         bool paused = false;
         for (; next < count; ++next) {
+            // A check stops waiting for a slot as soon as a run of the list
+            // starts, so that it pauses below and lets its tokens go.
             waitWhile(run, stop,
-                      [&] { return inFlight_ >= kMaxInFlight || (yields && listRunsGoing_ > 0); });
+                      [&] { return inFlight_ >= kMaxInFlight && !(yields && listRunsGoing_ > 0); });
             if (ended()) {
                 break;
             }

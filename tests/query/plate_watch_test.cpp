@@ -13,10 +13,10 @@
 #include <fstream>
 
 #include "base/control_names.h"
-#include "holding_relay.h"
-#include "plates/watch_file.h"
 #include "demo/service/registry.h"
 #include "demo/service/service.h"
+#include "holding_relay.h"
+#include "plates/watch_file.h"
 #include "service_client/service_client.h"
 #include "support/recording_window.h"
 #include "support/temp_dir.h"
@@ -181,8 +181,15 @@ TEST_F(PlateWatchTest, APlateFreedBetweenTwoChecksIsToldOnceAndTheListOutlivesAR
 
 TEST_F(PlateWatchTest, ACheckWaitsForARunOfTheListAndSharesTheCapOfTwo) {
     test::HoldingRelay relay("ok");
-    QueryRun& query =
-        makeQuery(relay.address(), [](std::stop_token) { return std::string(32, 'a'); });
+    // Tokens numbered in the order they are fetched.
+    std::atomic<int> fetched = 0;
+    QueryRun& query = makeQuery(relay.address(), [&fetched](std::stop_token) {
+        const std::string n = std::to_string(++fetched);
+        return std::string(32 - n.size(), '0') + n;
+    });
+    auto tokenOf = [&](int k) {
+        return std::stoi(relay.body(k).substr(relay.body(k).find("Token=") + 6, 32));
+    };
     for (const char* plate : {"粤B20001", "粤B20002", "粤B20003"}) {
         stores_.plates->appendNumbered(gbk(plate), "2024-01-02", 1);
     }
@@ -218,6 +225,8 @@ TEST_F(PlateWatchTest, ACheckWaitsForARunOfTheListAndSharesTheCapOfTwo) {
         EXPECT_EQ(plateOf(k)[1], k < 8 ? '3' : '2') << k;
     }
     EXPECT_EQ(plateOf(11), "B30003");
+    // Fetched after the run's own: what the check held when it paused went.
+    EXPECT_GT(tokenOf(11), tokenOf(10));
     EXPECT_EQ(relay.mostInFlight(), 2);
     EXPECT_EQ(result(watch, 2), "可用");
 }
