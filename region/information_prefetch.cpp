@@ -50,13 +50,21 @@ InformationFetch InformationPrefetch::fetch() const {
             const auto entry = state->replies.find(path);
             if (entry != state->replies.end()) {
                 const std::string key = entry->first;
-                if (!state->arrived.wait(lock, stop,
-                                         [&] { return state->replies[key].has_value(); })) {
+                // Gone means another reader took the reply first: that one
+                // asks the service again below.
+                const auto ready = [&] {
+                    const auto e = state->replies.find(key);
+                    return e == state->replies.end() || e->second.has_value();
+                };
+                if (!state->arrived.wait(lock, stop, ready)) {
                     return {};
                 }
-                std::string body = std::move(*state->replies[key]);
-                state->replies.erase(key);
-                return body;
+                const auto arrived = state->replies.find(key);
+                if (arrived != state->replies.end()) {
+                    std::string body = std::move(*arrived->second);
+                    state->replies.erase(arrived);
+                    return body;
+                }
             }
         }
         return state->fetch ? state->fetch(path, stop) : std::string();

@@ -51,5 +51,38 @@ TEST(InformationPrefetch, AsksAtOnceAnswersOnceAndGivesUpOnStop) {
     EXPECT_TRUE(tasks.shutdown(2s).clean());
 }
 
+// Two readers of one path: one takes the prefetched reply, the other asks
+// the service itself instead of waiting for a reply that is gone.
+TEST(InformationPrefetch, TwoReadersOfOnePathBothGetTheText) {
+    BackgroundTaskOwner tasks;
+    std::atomic<bool> open = false;
+    std::atomic<int> asked = 0;
+    InformationFetch server = [&](std::string_view path, std::stop_token stop) {
+        ++asked;
+        while (!open && !stop.stop_requested()) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return "reply" + std::string(path);
+    };
+    InformationPrefetch prefetch(tasks, server, {std::string(kInformationTextPath)});
+    const InformationFetch fetch = prefetch.fetch();
+    std::stop_source giveUp;
+    std::string first;
+    std::string second;
+    std::thread a([&] { first = fetch(kInformationTextPath, giveUp.get_token()); });
+    std::thread b([&] { second = fetch(kInformationTextPath, giveUp.get_token()); });
+    std::this_thread::sleep_for(50ms);  // both wait for the one request
+    open = true;
+    for (int k = 0; k < 1000 && asked < 2; ++k) {
+        std::this_thread::sleep_for(10ms);
+    }
+    giveUp.request_stop();
+    a.join();
+    b.join();
+    EXPECT_EQ(first, "reply/GetText.php");
+    EXPECT_EQ(second, "reply/GetText.php");
+    EXPECT_TRUE(tasks.shutdown(2s).clean());
+}
+
 }  // namespace
 }  // namespace yhz
