@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/date_time_format.h"
+#include "plates/plate_files.h"
 #include "platform/files.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -95,12 +96,7 @@ std::optional<std::vector<std::string>> readExpiredDayFile(const std::filesystem
 
 bool writeExpiredDayFile(const std::filesystem::path& file,
                          const std::vector<std::string>& plates) {
-    std::string bytes;
-    for (const std::string& plate : plates) {
-        bytes += plate;
-        bytes += "\r\n";
-    }
-    return platform::replaceFileWith(platform::utf8Text(file), bytes);
+    return writeFileWhole(file, plateFileText(plates));
 }
 
 }  // namespace yhz
