@@ -237,16 +237,14 @@ void PlateWatch::keepInterval(std::stop_token stop) {
 void PlateWatch::check(std::stop_token stop) {
     // The plates as they are now; an answer for one removed meanwhile lands
     // nowhere. The answers come on worker threads, which may outlast this
-    // call when the program ends: they hold what they use.
-    struct Freed {
-        std::mutex mutex;
-        std::vector<std::string> plates;
-    };
+    // call when the program ends: they hold what they use. Each worker writes
+    // only its own plate's mark, and askPlates returns only after the last
+    // worker has finished, under the query's lock.
     auto plates = std::make_shared<const std::vector<std::string>>(store_->plates());
     if (plates->empty()) {
         return;
     }
-    auto freed = std::make_shared<Freed>();
+    auto freed = std::make_shared<std::vector<char>>(plates->size(), 0);
     QueryRun* query = nullptr;
     {
         const std::scoped_lock lock(mutex_);
@@ -256,31 +254,24 @@ void PlateWatch::check(std::stop_token stop) {
         *plates,
         [store = store_, plates, freed, stamp = services_.stamp](int index,
                                                                  const PlateAnswer& answer) {
-            const std::string& plate = (*plates)[static_cast<size_t>(index)];
-            if (store->applyAnswer(index, plate, answer, stamp())) {
-                const std::scoped_lock lock(freed->mutex);
-                freed->plates.push_back(plate);
+            const auto k = static_cast<size_t>(index);
+            if (store->applyAnswer(index, (*plates)[k], answer, stamp())) {
+                (*freed)[k] = 1;
             }
         },
         stop);
     if (stop.stop_requested()) {
         return;
     }
+    // In the list's order, whatever order the answers came in.
     std::vector<std::string> told;
-    {
-        const std::scoped_lock lock(freed->mutex);
-        told = freed->plates;
+    for (size_t k = 0; k < plates->size(); ++k) {
+        if ((*freed)[k] != 0) {
+            told.push_back((*plates)[k]);
+        }
     }
     if (told.empty()) {
         return;
-    }
-    // In the list's order, whatever order the answers came in.
-    std::unordered_set<std::string> set(told.begin(), told.end());
-    told.clear();
-    for (const std::string& plate : *plates) {
-        if (set.count(plate) != 0) {
-            told.push_back(plate);
-        }
     }
     for (const std::string& plate : told) {
         if (services_.log) {

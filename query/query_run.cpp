@@ -182,18 +182,19 @@ void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std
     PlateStore& plates = *stores_.plates;
     Pick pick;
     int count = 0;
+    // Read by `pick` only while dispatch runs, within this call.
+    std::vector<AskedRow> chosen;
     if (unfinishedOnly) {
         // The rows as they are now; each is asked about only while a row
         // still holds its plate.
-        auto chosen = std::make_shared<std::vector<AskedRow>>();
         plates.read([&chosen](const PlateStore::Rows& rows) {
             for (size_t k = 0; k < rows.size(); ++k) {
                 if (!rows[k].hasFinalAnswer()) {
-                    chosen->push_back({static_cast<int>(k), rows[k].plate});
+                    chosen.push_back({static_cast<int>(k), rows[k].plate});
                 }
             }
         });
-        count = static_cast<int>(chosen->size());
+        count = static_cast<int>(chosen.size());
         {
             // Rows may have come or gone since the click counted them.
             const std::scoped_lock lock(lock_);
@@ -201,8 +202,8 @@ void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std
             run->total = count;
             showCountLocked(*run, control::kRemainingLabel, run->remaining);
         }
-        pick = [&plates, chosen](int k) -> std::optional<AskedRow> {
-            const AskedRow& asked = (*chosen)[static_cast<size_t>(k)];
+        pick = [&plates, &chosen](int k) -> std::optional<AskedRow> {
+            const AskedRow& asked = chosen[static_cast<size_t>(k)];
             return plates.holdsPlate(asked.index, asked.plate) ? std::optional(asked)
                                                                : std::nullopt;
         };

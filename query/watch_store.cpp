@@ -1,7 +1,5 @@
 #include "query/watch_store.h"
 
-#include <limits>
-
 #include "text/encoding.h"
 
 namespace yhz {
@@ -45,11 +43,6 @@ std::vector<std::string> WatchStore::plates() const {
         }
         return out;
     });
-}
-
-bool WatchStore::contains(std::string_view plate) const {
-    return findMatching(std::numeric_limits<int>::max(),
-                        [plate](const WatchRow& r) { return r.plate == plate; }) >= 0;
 }
 
 bool WatchStore::applyAnswer(int hint, std::string_view plate, const PlateAnswer& answer,

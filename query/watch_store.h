@@ -51,7 +51,6 @@ class WatchStore : public RowStore<WatchRow> {
 public:
     // The plates, in order.
     std::vector<std::string> plates() const;
-    bool contains(std::string_view plate) const;
 
     // Writes the answer to the row of `plate` (at `hint` while it is there,
     // else looked for before it). True when the plate has turned available:
