@@ -2,21 +2,7 @@
 
 #include <QColor>
 
-#include "app/qt_text.h"
-
 namespace yhz {
-namespace {
-
-QVariant checkState(bool checked) {
-    return checked ? Qt::Checked : Qt::Unchecked;
-}
-
-bool isChecked(const QVariant& value) {
-    return value.toInt() == Qt::Checked;
-}
-
-}  // namespace
-
 QColor toQColor(ColourRef colour) {
     return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
                   static_cast<int>((colour >> 16) & 0xFF));
@@ -110,83 +96,33 @@ Qt::ItemFlags StoreModel::flags(const QModelIndex& index) const {
 }
 
 SegmentListModel::SegmentListModel(std::shared_ptr<SegmentStore> store, QObject* parent)
-    : StoreModel({QStringLiteral("号段"), QStringLiteral("投放时间")}, parent),
-      store_(std::move(store)) {
-    store_->setListener([this] { changeArrived(); });
+    : RowStoreModel({QStringLiteral("号段"), QStringLiteral("投放时间")}, std::move(store),
+                    parent) {
     sync();
-}
-
-SegmentListModel::~SegmentListModel() {
-    store_->setListener({});
-}
-
-QVariant SegmentListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount()) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return fromLocal(store_->cellText(index.row(), index.column()));
-    }
-    if (role == Qt::CheckStateRole && index.column() == 0) {
-        return checkState(store_->checked(index.row()));
-    }
-    return {};
-}
-
-bool SegmentListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::CheckStateRole || index.column() != 0 ||
-        !store_->setChecked(index.row(), isChecked(value))) {
-        return false;
-    }
-    emit dataChanged(index, index, {Qt::CheckStateRole});
-    return true;
 }
 
 PlateListModel::PlateListModel(std::shared_ptr<PlateStore> store,
                                std::shared_ptr<CellColourTable> colours, QObject* parent)
-    : StoreModel({QStringLiteral("Id"), QStringLiteral("号牌"), QStringLiteral("投放日期")},
-                 parent),
-      store_(std::move(store)),
+    : RowStoreModel({QStringLiteral("Id"), QStringLiteral("号牌"), QStringLiteral("投放日期")},
+                    std::move(store), parent),
       colours_(std::move(colours)) {
-    store_->setListener([this] { changeArrived(); });
     colours_->setListener([this] { changeArrived(); });
     sync();
 }
 
 PlateListModel::~PlateListModel() {
-    store_->setListener({});
     colours_->setListener({});
 }
 
-QVariant PlateListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount()) {
+QVariant PlateListModel::paintData(const QModelIndex& index, int role) const {
+    if (role != Qt::BackgroundRole && role != Qt::ForegroundRole) {
         return {};
     }
-    switch (role) {
-        case Qt::DisplayRole:
-            return fromLocal(store_->cellText(index.row(), index.column()));
-        case Qt::CheckStateRole:
-            return index.column() == 0 ? checkState(store_->checked(index.row())) : QVariant();
-        case Qt::BackgroundRole:
-        case Qt::ForegroundRole: {
-            const auto paint = colours_->paint(index.row(), index.column());
-            if (!paint) {
-                return {};
-            }
-            return toQColor(role == Qt::BackgroundRole ? paint->background : paint->text);
-        }
-        default:
-            return {};
+    const auto paint = colours_->paint(index.row(), index.column());
+    if (!paint) {
+        return {};
     }
-}
-
-bool PlateListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::CheckStateRole || index.column() != 0 ||
-        !store_->setChecked(index.row(), isChecked(value))) {
-        return false;
-    }
-    emit dataChanged(index, index, {Qt::CheckStateRole});
-    return true;
+    return toQColor(role == Qt::BackgroundRole ? paint->background : paint->text);
 }
 
 }  // namespace yhz

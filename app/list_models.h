@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/qt_text.h"
 #include "plates/plate_store.h"
 #include "plates/segment_store.h"
 #include "query/cell_colours.h"
@@ -47,36 +48,70 @@ private:
     int shown_ = 0;  // rows the view has been told of
 };
 
-class SegmentListModel final : public StoreModel {
-    Q_OBJECT
+// What every list over a row store shares: the store's change listener,
+// the cells' texts, and the tick box in column 0.
+template <class Store>
+class RowStoreModel : public StoreModel {
 public:
-    SegmentListModel(std::shared_ptr<SegmentStore> store, QObject* parent = nullptr);
-    ~SegmentListModel() override;
+    ~RowStoreModel() override { store_->setListener({}); }
 
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override {
+        if (!index.isValid() || index.row() >= rowCount()) {
+            return {};
+        }
+        switch (role) {
+            case Qt::DisplayRole:
+                return fromLocal(store_->cellText(index.row(), index.column()));
+            case Qt::CheckStateRole:
+                if (index.column() != 0) {
+                    return {};
+                }
+                return store_->checked(index.row()) ? Qt::Checked : Qt::Unchecked;
+            default:
+                return paintData(index, role);
+        }
+    }
 
-private:
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role != Qt::CheckStateRole || index.column() != 0 ||
+            !store_->setChecked(index.row(), value.toInt() == Qt::Checked)) {
+            return false;
+        }
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+
+protected:
+    // The derived model's constructor brings the view up to date (`sync`)
+    // once its own members are in place.
+    RowStoreModel(QStringList headers, std::shared_ptr<Store> store, QObject* parent)
+        : StoreModel(std::move(headers), parent), store_(std::move(store)) {
+        store_->setListener([this] { changeArrived(); });
+    }
+
+    // Colours and the like, for roles other than the text and the tick box.
+    virtual QVariant paintData(const QModelIndex&, int) const { return {}; }
+
     StoreChanges takeStoreChanges() override { return store_->takeChanges(); }
 
-    std::shared_ptr<SegmentStore> store_;
+    std::shared_ptr<Store> store_;
 };
 
-class PlateListModel final : public StoreModel {
-    Q_OBJECT
+class SegmentListModel final : public RowStoreModel<SegmentStore> {
+public:
+    SegmentListModel(std::shared_ptr<SegmentStore> store, QObject* parent = nullptr);
+};
+
+class PlateListModel final : public RowStoreModel<PlateStore> {
 public:
     PlateListModel(std::shared_ptr<PlateStore> store, std::shared_ptr<CellColourTable> colours,
                    QObject* parent = nullptr);
     ~PlateListModel() override;
 
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-
 private:
-    StoreChanges takeStoreChanges() override { return store_->takeChanges(); }
+    QVariant paintData(const QModelIndex& index, int role) const override;
     ColourChanges takeOtherChanges() override { return colours_->takeChanges(); }
 
-    std::shared_ptr<PlateStore> store_;
     std::shared_ptr<CellColourTable> colours_;
 };
 

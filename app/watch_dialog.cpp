@@ -17,49 +17,13 @@ namespace yhz {
 namespace {
 
 // The watched plates, with the answer's colour behind "最近结果".
-class WatchListModel final : public StoreModel {
+class WatchListModel final : public RowStoreModel<WatchStore> {
 public:
     WatchListModel(std::shared_ptr<WatchStore> store, QObject* parent)
-        : StoreModel(
+        : RowStoreModel(
               {QStringLiteral("号牌"), QStringLiteral("最近结果"), QStringLiteral("检查时间")},
-              parent),
-          store_(std::move(store)) {
-        store_->setListener([this] { changeArrived(); });
+              std::move(store), parent) {
         sync();
-    }
-    ~WatchListModel() override { store_->setListener({}); }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= rowCount()) {
-            return {};
-        }
-        switch (role) {
-            case Qt::DisplayRole:
-                return fromLocal(store_->cellText(index.row(), index.column()));
-            case Qt::CheckStateRole:
-                if (index.column() == WatchRow::kPlate) {
-                    return store_->checked(index.row()) ? Qt::Checked : Qt::Unchecked;
-                }
-                return {};
-            case Qt::BackgroundRole:
-                if (index.column() == WatchRow::kResult) {
-                    if (const std::optional<WatchRow> row = store_->row(index.row())) {
-                        return colourOf(row->answer);
-                    }
-                }
-                return {};
-            default:
-                return {};
-        }
-    }
-
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (role != Qt::CheckStateRole || index.column() != WatchRow::kPlate ||
-            !store_->setChecked(index.row(), value.toInt() == Qt::Checked)) {
-            return false;
-        }
-        emit dataChanged(index, index, {Qt::CheckStateRole});
-        return true;
     }
 
 private:
@@ -80,9 +44,14 @@ private:
         return {};
     }
 
-    StoreChanges takeStoreChanges() override { return store_->takeChanges(); }
-
-    std::shared_ptr<WatchStore> store_;
+    QVariant paintData(const QModelIndex& index, int role) const override {
+        if (role == Qt::BackgroundRole && index.column() == WatchRow::kResult) {
+            if (const std::optional<WatchRow> row = store_->row(index.row())) {
+                return colourOf(row->answer);
+            }
+        }
+        return {};
+    }
 };
 
 QString intervalText(std::chrono::minutes interval) {
