@@ -4,7 +4,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 
 namespace yhz {

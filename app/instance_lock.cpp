@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/program_values.h"
 
 namespace yhz {

@@ -9,7 +9,7 @@
 
 #include "app/file_dialog.h"
 #include "app/list_models.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/background_task.h"
 #include "base/control_names.h"
 #include "base/window_access.h"

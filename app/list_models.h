@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "plates/plate_store.h"
 #include "plates/segment_store.h"
 #include "query/cell_colours.h"

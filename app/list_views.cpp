@@ -2,7 +2,7 @@
 
 #include <QHeaderView>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 
 namespace yhz {
 

@@ -19,7 +19,8 @@
 #include "app/message_box.h"
 #include "app/pattern_menu.h"
 #include "app/plate_preview.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
+#include "app/qt_common/widget_place.h"
 #include "app/qt_window_access.h"
 #include "app/query_progress_bar.h"
 #include "app/retrieval_actions.h"
@@ -52,13 +53,6 @@ QFont defaultFont(int pixels, bool bold) {
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
-}
-
-template <typename W>
-W* place(W* widget, std::string_view name, int x, int y, int w, int h) {
-    widget->setObjectName(fromName(name));
-    widget->setGeometry(x, y, w, h);
-    return widget;
 }
 
 QLabel* transparentLabel(QWidget* parent, std::string_view name, int x, int y, int w, int h,

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <mutex>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 
 namespace yhz {
 namespace {

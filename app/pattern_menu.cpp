@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QStyle>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 
 namespace yhz {

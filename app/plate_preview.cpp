@@ -14,7 +14,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 #include "plates/plate_store.h"
 

@@ -12,7 +12,7 @@
 #include <QThread>
 
 #include "app/message_box.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 
 namespace yhz {

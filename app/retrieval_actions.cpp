@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <QWidget>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "app/retrieval_progress_label.h"
 #include "base/control_names.h"
 #include "browser/browser_page_reader.h"

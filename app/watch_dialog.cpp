@@ -10,7 +10,7 @@
 
 #include "app/list_models.h"
 #include "app/list_views.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "query/plate_watch.h"
 
 namespace yhz {

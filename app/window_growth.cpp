@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 
 namespace yhz {

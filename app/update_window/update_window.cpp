@@ -7,26 +7,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/qt_common/widget_place.h"
 #include "base/control_names.h"
-#include "text/encoding.h"
 
 namespace yhz {
 namespace {
-
-QString name(std::string_view control) {
-    return QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()));
-}
-
-QString fromGbk(const std::string& text) {
-    return QString::fromStdString(localToUtf8(text));
-}
-
-template <typename W>
-W* place(W* widget, std::string_view control, int x, int y, int w, int h) {
-    widget->setObjectName(name(control));
-    widget->setGeometry(x, y, w, h);
-    return widget;
-}
 
 QLabel* label(QWidget* parent, std::string_view control, int x, int y, int w, int h,
               const QString& text, int pixels, bool bold) {
@@ -44,7 +29,7 @@ QLabel* label(QWidget* parent, std::string_view control, int x, int y, int w, in
 
 UpdateWindow::UpdateWindow(Setup setup, MessageBoxes& messages, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), messages_(messages) {
-    setObjectName(name(control::update_window::kWindow));
+    setObjectName(fromName(control::update_window::kWindow));
     setModal(true);
     setFixedSize(380, 150);
     move(50, 50);
@@ -54,7 +39,7 @@ UpdateWindow::UpdateWindow(Setup setup, MessageBoxes& messages, QWidget* parent)
     // A refused update is told on the first tick, once the window shows.
     updater_->start(*tasks_);
     timer_ = new QTimer(this);
-    timer_->setObjectName(name(control::update_window::kTimer));
+    timer_->setObjectName(fromName(control::update_window::kTimer));
     timer_->setInterval(100);
     connect(timer_, &QTimer::timeout, this, &UpdateWindow::onTick);
     timer_->start();
@@ -76,9 +61,9 @@ void UpdateWindow::build(const Setup& setup) {
                            QStringLiteral("0%"), 13, false);
     progressLabel_->setAlignment(Qt::AlignCenter);
     label(titleBar, control::update_window::kCurrentVersion, 32, 100, 120, 28,
-          QStringLiteral("当前版本:") + fromGbk(setup.programVersion), 13, false);
+          QStringLiteral("当前版本:") + fromLocal(setup.programVersion), 13, false);
     label(titleBar, control::update_window::kLatestVersion, 224, 100, 120, 28,
-          QStringLiteral("最新版本:") + fromGbk(setup.request.latestVersion), 13, false);
+          QStringLiteral("最新版本:") + fromLocal(setup.request.latestVersion), 13, false);
 
     auto* close = place(new QPushButton(QStringLiteral("✕"), titleBar),
                         control::update_window::kClose, 344, 5, 29, 29);
@@ -106,7 +91,7 @@ void UpdateWindow::onTick() {
     const UpdateProgress p = updater_->progress();
     switch (p.phase) {
         case UpdatePhase::Downloading:
-            progressLabel_->setText(fromGbk(progressText(p.total, p.received)));
+            progressLabel_->setText(fromLocal(progressText(p.total, p.received)));
             bar_->setValue(progressPosition(p.total, p.received));
             return;
         case UpdatePhase::Replacing:

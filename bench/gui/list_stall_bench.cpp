@@ -18,7 +18,7 @@
 
 #include "app/list_models.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 #include "headless_qt.h"
 #include "plates/list_operations.h"

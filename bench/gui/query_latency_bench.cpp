@@ -26,7 +26,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/program_services.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_version.h"

@@ -29,7 +29,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "app/watch_actions.h"
 #include "base/control_names.h"
 #include "headless_qt.h"

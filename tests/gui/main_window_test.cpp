@@ -26,7 +26,7 @@
 #include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "app/skin.h"
 #include "app/translations.h"
 #include "base/control_names.h"

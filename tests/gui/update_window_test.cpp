@@ -11,7 +11,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/qt_text.h"
+#include "app/qt_common/qt_text.h"
 #include "app/skin.h"
 #include "app/update_window/update_window.h"
 #include "base/control_names.h"
