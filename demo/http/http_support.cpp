@@ -1,5 +1,6 @@
 #include "demo/http/http_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <random>
 
@@ -19,64 +20,65 @@ int hexValue(char c) {
     return -1;
 }
 
-std::optional<std::string> percentDecode(std::string_view text) {
+// What a "%" that is not followed by two hex digits does.
+enum class BrokenEscape { Reject, Keep };
+
+std::optional<std::string> percentDecode(std::string_view text, bool plusIsSpace,
+                                         BrokenEscape broken) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '+') {
+        const char c = text[i];
+        if (plusIsSpace && c == '+') {
             out += ' ';
-        } else if (c == '%') {
-            if (i + 2 >= text.size())
-                return std::nullopt;
-            int high = hexValue(text[i + 1]);
-            int low = hexValue(text[i + 2]);
-            if (high < 0 || low < 0)
-                return std::nullopt;
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += c;
+            continue;
         }
+        if (c == '%') {
+            const int high = i + 2 < text.size() ? hexValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+            if (broken == BrokenEscape::Reject)
+                return std::nullopt;
+        }
+        out += c;
     }
     return out;
 }
 
 }  // namespace
 
-std::string decodeLenient(std::string_view text, bool plusIsSpace) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (plusIsSpace && text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-                   hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
+std::vector<FieldPiece> splitFields(std::string_view text) {
+    std::vector<FieldPiece> pieces;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('&'), text.size());
+        const std::string_view piece = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (piece.empty())
+            continue;
+        const std::size_t eq = piece.find('=');
+        if (eq == std::string_view::npos)
+            pieces.push_back(FieldPiece{piece, std::nullopt});
+        else
+            pieces.push_back(FieldPiece{piece.substr(0, eq), piece.substr(eq + 1)});
     }
-    return out;
+    return pieces;
+}
+
+std::string decodeLenient(std::string_view text, bool plusIsSpace) {
+    return *percentDecode(text, plusIsSpace, BrokenEscape::Keep);
 }
 
 std::optional<std::vector<FormField>> parseForm(std::string_view body) {
     std::vector<FormField> fields;
-    std::size_t from = 0;
-    while (from <= body.size()) {
-        std::size_t end = body.find('&', from);
-        if (end == std::string_view::npos)
-            end = body.size();
-        std::string_view piece = body.substr(from, end - from);
-        from = end + 1;
-        if (piece.empty())
-            continue;
-        std::size_t eq = piece.find('=');
-        if (eq == std::string_view::npos || eq == 0)
+    for (const FieldPiece& piece : splitFields(body)) {
+        if (!piece.value || piece.name.empty())
             return std::nullopt;
-        auto name = percentDecode(piece.substr(0, eq));
-        auto value = percentDecode(piece.substr(eq + 1));
+        auto name = percentDecode(piece.name, true, BrokenEscape::Reject);
+        auto value = percentDecode(*piece.value, true, BrokenEscape::Reject);
         if (!name || !value || name->empty())
             return std::nullopt;
         fields.push_back(FormField{std::move(*name), std::move(*value)});

@@ -17,6 +17,17 @@ struct FormField {
     std::string value;
 };
 
+// One piece of "a=1&b=2": the text before its first "=" and the text after
+// it, `value` being absent when the piece has no "=". Neither is decoded.
+struct FieldPiece {
+    std::string_view name;
+    std::optional<std::string_view> value;
+};
+
+// The pieces of a form body or a query, split at "&"; empty pieces ("&&", a
+// trailing "&") are skipped.
+std::vector<FieldPiece> splitFields(std::string_view text);
+
 // Parses an application/x-www-form-urlencoded body. "+" is a space and "%XY"
 // a byte; empty pieces ("&&", a trailing "&") are skipped. A piece without
 // "=", an empty name or a broken escape makes the whole form malformed.

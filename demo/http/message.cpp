@@ -15,20 +15,9 @@ void eachQueryParameter(std::string_view target, Visit visit) {
     const std::size_t mark = target.find('?');
     if (mark == std::string_view::npos)
         return;
-    std::string_view query = target.substr(mark + 1);
-    while (!query.empty()) {
-        const std::size_t end = std::min(query.find('&'), query.size());
-        const std::string_view piece = query.substr(0, end);
-        query.remove_prefix(std::min(end + 1, query.size()));
-        if (piece.empty())
-            continue;
-        const std::size_t eq = piece.find('=');
-        if (eq == std::string_view::npos) {
-            visit(decodeLenient(piece, true), std::string());
-        } else {
-            visit(decodeLenient(piece.substr(0, eq), true),
-                  decodeLenient(piece.substr(eq + 1), true));
-        }
+    for (const FieldPiece& piece : splitFields(target.substr(mark + 1))) {
+        visit(decodeLenient(piece.name, true),
+              piece.value ? decodeLenient(*piece.value, true) : std::string());
     }
 }
 

@@ -91,6 +91,44 @@ void replyError(web::Response& res, int status, std::string_view message) {
     res.setContent(body.dump(), kJson);
 }
 
+struct Query {
+    const Office* office = nullptr;
+    PlateType type = PlateType::Small;
+    long page = 0;
+};
+
+// Reads page, glbm and hpzl; answers the error itself when one is wrong.
+std::optional<Query> readQuery(const Region& region, const std::vector<Office>& list,
+                               const std::vector<web::FormField>& form, web::Response& res) {
+    Query query;
+    const std::string* page = web::findField(form, "page");
+    auto number = page ? web::parseNumber(*page, 1, kMaxPage) : std::nullopt;
+    const std::string* glbm = web::findField(form, "glbm");
+    const std::string* hpzl = web::findField(form, "hpzl");
+    auto type = hpzl ? plateTypeFromCode(*hpzl) : std::nullopt;
+    query.office = glbm ? findOffice(list, *glbm) : nullptr;
+    if (!number || !type) {
+        replyError(res, 400, "参数错误");
+        return std::nullopt;
+    }
+    if (!query.office) {
+        replyError(res, 400, "管理部门不属于" + region.name);
+        return std::nullopt;
+    }
+    query.page = *number;
+    query.type = *type;
+    return query;
+}
+
+// A request both endpoints accept: its form, the region's offices and the
+// query read from them. `query.office` points into `offices`, so the two
+// travel together (a moved vector keeps its elements where they are).
+struct Admitted {
+    std::vector<web::FormField> form;
+    std::vector<Office> offices;
+    Query query;
+};
+
 }  // namespace
 
 struct SiteSim::Impl {
@@ -104,9 +142,10 @@ struct SiteSim::Impl {
     void routes(web::Router& server);
     void page(const Region& region, const web::Request& req, web::Response& res);
     void index(web::Response& res);
-    // The checks both endpoints make; the parsed form when they pass.
-    std::optional<std::vector<web::FormField>> admit(const Region& region, const web::Request& req,
-                                                     web::Response& res);
+    // The checks both endpoints make and the query they read; answers the
+    // error itself when one fails.
+    std::optional<Admitted> admit(const Region& region, const web::Request& req,
+                                  web::Response& res);
     void segments(const Region& region, const web::Request& req, web::Response& res);
     void expired(const Region& region, const web::Request& req, web::Response& res);
 };
@@ -188,9 +227,8 @@ void SiteSim::Impl::page(const Region& region, const web::Request& req, web::Res
     servePage(res, kSitePageTemplate, values);
 }
 
-std::optional<std::vector<web::FormField>> SiteSim::Impl::admit(const Region& region,
-                                                                const web::Request& req,
-                                                                web::Response& res) {
+std::optional<Admitted> SiteSim::Impl::admit(const Region& region, const web::Request& req,
+                                             web::Response& res) {
     if (req.header("X-Requested-With") != "XMLHttpRequest") {
         replyError(res, 403, "非法请求");
         return std::nullopt;
@@ -200,41 +238,21 @@ std::optional<std::vector<web::FormField>> SiteSim::Impl::admit(const Region& re
         return std::nullopt;
     }
     auto form = web::parseForm(req.body);
-    if (!form)
+    if (!form) {
         replyError(res, 400, "参数错误");
-    return form;
+        return std::nullopt;
+    }
+    std::optional<Admitted> admitted(std::in_place);
+    admitted->form = std::move(*form);
+    admitted->offices = offices(region);
+    auto query = readQuery(region, admitted->offices, admitted->form, res);
+    if (!query)
+        return std::nullopt;
+    admitted->query = *query;
+    return admitted;
 }
 
 namespace {
-
-struct Query {
-    const Office* office = nullptr;
-    PlateType type = PlateType::Small;
-    long page = 0;
-};
-
-// Reads page, glbm and hpzl; answers the error itself when one is wrong.
-std::optional<Query> readQuery(const Region& region, const std::vector<Office>& list,
-                               const std::vector<web::FormField>& form, web::Response& res) {
-    Query query;
-    const std::string* page = web::findField(form, "page");
-    auto number = page ? web::parseNumber(*page, 1, kMaxPage) : std::nullopt;
-    const std::string* glbm = web::findField(form, "glbm");
-    const std::string* hpzl = web::findField(form, "hpzl");
-    auto type = hpzl ? plateTypeFromCode(*hpzl) : std::nullopt;
-    query.office = glbm ? findOffice(list, *glbm) : nullptr;
-    if (!number || !type) {
-        replyError(res, 400, "参数错误");
-        return std::nullopt;
-    }
-    if (!query.office) {
-        replyError(res, 400, "管理部门不属于" + region.name);
-        return std::nullopt;
-    }
-    query.page = *number;
-    query.type = *type;
-    return query;
-}
 
 template <typename T>
 std::pair<std::size_t, std::size_t> pageBounds(const std::vector<T>& all, long page, int size) {
@@ -247,15 +265,13 @@ std::pair<std::size_t, std::size_t> pageBounds(const std::vector<T>& all, long p
 }  // namespace
 
 void SiteSim::Impl::segments(const Region& region, const web::Request& req, web::Response& res) {
-    auto form = admit(region, req, res);
-    if (!form)
+    auto admitted = admit(region, req, res);
+    if (!admitted)
         return;
-    const std::vector<Office> list = offices(region);
-    auto query = readQuery(region, list, *form, res);
-    if (!query)
-        return;
-    const std::string* startText = web::findField(*form, "startTime");
-    const std::string* endText = web::findField(*form, "endTime");
+    const Query& query = admitted->query;
+    const std::vector<web::FormField>& form = admitted->form;
+    const std::string* startText = web::findField(form, "startTime");
+    const std::string* endText = web::findField(form, "endTime");
     // Plain day numbers with -1 for "unreadable": GCC 12 at -O2 cannot see
     // through two optionals compared with each other.
     const std::int64_t first = startText ? parseDay(*startText).value_or(-1) : -1;
@@ -267,45 +283,42 @@ void SiteSim::Impl::segments(const Region& region, const web::Request& req, web:
     if (last - first >= kMaxRangeDays)
         return replyError(res, 400, "查询时间跨度不能超过一年");
 
-    const std::vector<Release> all = releases(region, *query->office, query->type, first, last);
-    auto [from, to] = pageBounds(all, query->page, kSegmentPageSize);
+    const std::vector<Release> all = releases(region, *query.office, query.type, first, last);
+    auto [from, to] = pageBounds(all, query.page, kSegmentPageSize);
     nlohmann::json content = nlohmann::json::array();
     for (std::size_t i = from; i < to; ++i) {
         content.push_back({{"subhd", all[i].start + " ~" + all[i].end},
                            {"tfrq", formatDay(all[i].day)},
-                           {"glbm", query->office->glbm},
-                           {"hpzl", plateTypeCode(query->type)}});
+                           {"glbm", query.office->glbm},
+                           {"hpzl", plateTypeCode(query.type)}});
     }
     nlohmann::json body = {{"code", 200},
                            {"message", "成功"},
                            {"data",
                             {{"list",
                               {{"totalCount", all.size()},
-                               {"page", query->page},
+                               {"page", query.page},
                                {"pageSize", kSegmentPageSize},
                                {"content", std::move(content)}}}}}};
     res.setContent(body.dump(), kJson);
 }
 
 void SiteSim::Impl::expired(const Region& region, const web::Request& req, web::Response& res) {
-    auto form = admit(region, req, res);
-    if (!form)
+    auto admitted = admit(region, req, res);
+    if (!admitted)
         return;
-    const std::vector<Office> list = offices(region);
-    auto query = readQuery(region, list, *form, res);
-    if (!query)
-        return;
-    const std::vector<std::string> all = expiredPlates(region, *query->office, query->type);
-    auto [from, to] = pageBounds(all, query->page, kExpiredPageSize);
+    const Query& query = admitted->query;
+    const std::vector<std::string> all = expiredPlates(region, *query.office, query.type);
+    auto [from, to] = pageBounds(all, query.page, kExpiredPageSize);
     nlohmann::json content = nlohmann::json::array();
     for (std::size_t i = from; i < to; ++i) {
-        content.push_back({{"hphm", all[i]}, {"hpzl", plateTypeCode(query->type)}});
+        content.push_back({{"hphm", all[i]}, {"hpzl", plateTypeCode(query.type)}});
     }
     nlohmann::json body = {{"code", 200},
                            {"message", "成功"},
                            {"data",
                             {{"totalCount", all.size()},
-                             {"page", query->page},
+                             {"page", query.page},
                              {"pageSize", kExpiredPageSize},
                              {"content", std::move(content)}}}};
     res.setContent(body.dump(), kJson);
