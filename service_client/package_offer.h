@@ -22,11 +22,6 @@ enum class OfferVerdict {
     NotNewer,      // a version that is not above the program's (or no version)
 };
 
-// The exact text that is signed, in UTF-8: one line each, "\n" after every
-// line. `name` and `version` are GBK, as the program holds them.
-std::string packageStatement(std::string_view name, std::string_view version, std::int64_t size,
-                             std::string_view sha256Hex);
-
 // `publicKeyHex` is the Ed25519 public key, 64 hex digits; "" when the build
 // has none, which refuses every offer.
 OfferVerdict judgeOffer(const ServiceInfo& info, std::string_view programVersion,

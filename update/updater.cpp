@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "package_signing/digest.h"
 #include "platform/files.h"
 #include "text/encoding.h"
-#include "update/file_digest.h"
 #include "update/program_start.h"
 #include "update/replacement.h"
 
@@ -136,14 +136,15 @@ void Updater::run(std::stop_token stop) {
                  std::to_string(download.status));
         return;
     }
-    const std::optional<std::string> digest = fileSha256(paths.package);
-    if (download.received != request_.packageSize || !digest || *digest != request_.packageSha256) {
+    const std::optional<FileDigest> digest = fileDigest(paths.package);
+    if (download.received != request_.packageSize || !digest ||
+        digest->sha256 != request_.packageSha256) {
         std::error_code ignored;
         std::filesystem::remove(platform::utf8Path(paths.package), ignored);
         fail(UpdatePhase::Failed, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"),
              "the package has " + std::to_string(download.received) + " bytes and SHA-256 " +
-                 digest.value_or("(unreadable)") + ", not " + std::to_string(request_.packageSize) +
-                 " and " + request_.packageSha256);
+                 (digest ? digest->sha256 : std::string("(unreadable)")) + ", not " +
+                 std::to_string(request_.packageSize) + " and " + request_.packageSha256);
         return;
     }
     {
