@@ -54,11 +54,11 @@ std::optional<int> compareVersions(std::string_view a, std::string_view b) {
     return 0;
 }
 
-OfferVerdict judgeOffer(const ServiceInfo& info, std::string_view programVersion,
-                        std::string_view publicKeyHex) {
+OfferJudgement judgeOffer(const ServiceInfo& info, std::string_view programVersion,
+                          std::string_view publicKeyHex) {
     const std::optional<int> order = compareVersions(info.latestVersion, programVersion);
     if (!order || *order <= 0) {
-        return OfferVerdict::NotNewer;
+        return {OfferVerdict::NotNewer, {}};
     }
     const std::optional<std::string> key = bytesOfHex(publicKeyHex);
     std::int64_t size = -1;
@@ -70,17 +70,19 @@ OfferVerdict judgeOffer(const ServiceInfo& info, std::string_view programVersion
                           lowerHexOfLength(info.packageSha256, 64) &&
                           !info.packageSignature.empty();
     if (!complete) {
-        return OfferVerdict::Unsigned;
+        return {OfferVerdict::Unsigned, {}};
     }
     const std::string signature = base64Decode(info.packageSignature);
     if (signature.size() != kEd25519SignatureBytes) {
-        return OfferVerdict::BadSignature;
+        return {OfferVerdict::BadSignature, {}};
     }
     // Signed in UTF-8; the program holds the name and version in GBK.
     const std::string statement = packageStatement(
         localToUtf8(info.packageName), localToUtf8(info.latestVersion), size, info.packageSha256);
-    return verifyEd25519(*key, statement, signature) ? OfferVerdict::Take
-                                                     : OfferVerdict::BadSignature;
+    if (!verifyEd25519(*key, statement, signature)) {
+        return {OfferVerdict::BadSignature, {}};
+    }
+    return {OfferVerdict::Take, {size, info.packageSha256}};
 }
 
 std::string_view trustedUpdateKey() {
