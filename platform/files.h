@@ -58,7 +58,8 @@ bool renameFile(const std::string& from, const std::string& to);
 std::string makeUniqueFolder(const std::string& prefix);
 // Marks a file as a program that may be started (Linux; nothing on Windows).
 void makeExecutable(const std::string& path);
-// True when this user may make files in the folder.
+// True when this user may make files in the folder, found by a probe made
+// there and removed at once.
 bool folderWritable(const std::string& folder);
 // Where the desktop keeps each user's program data: $XDG_DATA_HOME (when
 // absolute) or ~/.local/share on Linux, %LOCALAPPDATA% on Windows; empty

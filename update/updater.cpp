@@ -38,11 +38,6 @@ int progressPosition(double total, std::int64_t received) {
     return static_cast<int>(std::clamp(roundedPercent(total, received), 0L, 100L));
 }
 
-bool folderWritable(const std::string& folder) {
-    const std::string probe = platform::makeUniqueFolder(folder + "/.yhz-write-");
-    return !probe.empty() && platform::removeEmptyFolder(probe);
-}
-
 HttpLimits Updater::downloadLimits() {
     HttpLimits limits;
     limits.connectTimeout = std::chrono::seconds(15);
@@ -65,7 +60,7 @@ Updater::Updater(UpdateRequest request, Options options)
         phase_ = UpdatePhase::Refused;
         message_ = gbk("更新信息有误（安装包名称不可用），无法自动更新，软件没有改动。");
         detail_ = "the package name or the version cannot name a file";
-    } else if (!folderWritable(paths_->directory)) {
+    } else if (!platform::folderWritable(paths_->directory)) {
         phase_ = UpdatePhase::Refused;
         message_ =
             gbk("软件所在的文件夹不能写入，无法自动更新，软件没有改动。"
