@@ -57,7 +57,8 @@ FileKind fileKind(const std::string& path) {
 }
 
 int openFile(const std::string& path, OpenMode mode, unsigned /*permissions*/) {
-    DWORD access = GENERIC_WRITE;
+    // A writer reads its own attributes below, which needs the right to.
+    DWORD access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
     DWORD disposition = OPEN_ALWAYS;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
     int flags = _O_BINARY | _O_WRONLY;
@@ -76,7 +77,7 @@ int openFile(const std::string& path, OpenMode mode, unsigned /*permissions*/) {
             disposition = CREATE_NEW;
             break;
         case OpenMode::Append:
-            access = FILE_APPEND_DATA | SYNCHRONIZE;
+            access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
             flags |= _O_APPEND;
             break;
         case OpenMode::Keep:
