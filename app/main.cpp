@@ -17,6 +17,7 @@
 #include "base/profile.h"
 #include "base/program_values.h"
 #include "net/http_client.h"
+#include "platform/process.h"
 #include "startup/start_sequence.h"
 #include "text/encoding.h"
 #include "update/update_recovery.h"
@@ -54,7 +55,9 @@ int main(int argc, char* argv[]) {
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 
     yhz::OwnerlessMessageBoxes messages;
-    const std::string program = QCoreApplication::applicationFilePath().toStdString();
+    // The system's own name for this program file, the one the program
+    // folder is found from.
+    const std::string program = yhz::platform::runningProgramPath();
     recoverEarlierUpdates(messages, program);
 
     yhz::InstanceLock instance;

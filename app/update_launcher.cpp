@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
-#include <charconv>
 
 #include "app/instance_lock.h"
 #include "app/message_box.h"
@@ -11,17 +10,6 @@
 #include "base/program_values.h"
 
 namespace yhz {
-namespace {
-
-// The start sequence took the offer only with a signed decimal size.
-std::int64_t packageSizeOf(const ServiceInfo& info) {
-    std::int64_t size = -1;
-    std::from_chars(info.packageSize.data(), info.packageSize.data() + info.packageSize.size(),
-                    size);
-    return size;
-}
-
-}  // namespace
 
 // The update window's message boxes, owned by it.
 class UpdateWindowLauncher::OwnedMessages final : public MessageBoxes {
@@ -37,7 +25,8 @@ UpdateWindowLauncher::UpdateWindowLauncher(InstanceLock& instance)
 
 UpdateWindowLauncher::~UpdateWindowLauncher() = default;
 
-void UpdateWindowLauncher::runUpdate(const std::string& programVersion, const ServiceInfo& info) {
+void UpdateWindowLauncher::runUpdate(const std::string& programVersion, const ServiceInfo& info,
+                                     const SignedPackage& package) {
     UpdateWindow::Setup setup;
     setup.programVersion = programVersion;
     const std::string folder = programDirectory();
@@ -47,8 +36,8 @@ void UpdateWindowLauncher::runUpdate(const std::string& programVersion, const Se
         info.packageAddress,
         folder,
         folder + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(),
-        packageSizeOf(info),
-        info.packageSha256};
+        package.size,
+        package.sha256};
     // The new program would find this run's claim and refuse to start.
     setup.options.beforeStart = [this] { instance_.release(); };
     window_ = std::make_unique<UpdateWindow>(std::move(setup), *messages_);

@@ -18,7 +18,8 @@ public:
 
     // Shows the update window modally and returns when it has closed; the
     // window is kept for the end of the run (takeWindow).
-    void runUpdate(const std::string& programVersion, const ServiceInfo& info) override;
+    void runUpdate(const std::string& programVersion, const ServiceInfo& info,
+                   const SignedPackage& package) override;
     // Only a portable program: an installed one is the package manager's.
     bool canReplaceProgram() const override;
 

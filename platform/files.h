@@ -2,8 +2,9 @@
 // Files and folders by name. Names inside the program are UTF-8 texts; the
 // system's calls take them as they are on Linux and as UTF-16 on Windows, so
 // that a Chinese file name opens on both. Every descriptor opened here is
-// kept from programs this one starts, and no call follows a symbolic link at
-// the name it is given.
+// kept from programs this one starts. fileKind, the writers, renames and
+// removals never follow a symbolic link at the name they are given;
+// openFile for Read does (a list the user imports may be a link).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,12 @@ namespace yhz::platform {
 // The system's path of a UTF-8 name, and back.
 std::filesystem::path utf8Path(std::string_view utf8);
 std::string utf8Text(const std::filesystem::path& path);
+
+#ifdef _WIN32
+// UTF-16 of a UTF-8 text, for the system's wide calls; empty when it is no
+// valid UTF-8, which no call then finds.
+std::wstring utf16Of(std::string_view utf8);
+#endif
 
 enum class FileKind { Missing, File, Folder, Link, Other };
 // What the name is, itself: a symbolic link counts as Link.
@@ -58,7 +65,8 @@ bool renameFile(const std::string& from, const std::string& to);
 std::string makeUniqueFolder(const std::string& prefix);
 // Marks a file as a program that may be started (Linux; nothing on Windows).
 void makeExecutable(const std::string& path);
-// True when this user may make files in the folder.
+// True when this user may make files in the folder, found by a probe made
+// there and removed at once.
 bool folderWritable(const std::string& folder);
 // Where the desktop keeps each user's program data: $XDG_DATA_HOME (when
 // absolute) or ~/.local/share on Linux, %LOCALAPPDATA% on Windows; empty

@@ -102,7 +102,11 @@ void makeExecutable(const std::string& path) {
 }
 
 bool folderWritable(const std::string& folder) {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    // The mode bits do not tell: root passes access(2) even where nothing
+    // can be made (/proc), and a read-only mount or an access list decides
+    // too. A folder made there and removed again tells.
+    const std::string probe = makeUniqueFolder(folder + "/.yhz-write-");
+    return !probe.empty() && removeEmptyFolder(probe);
 }
 
 std::filesystem::path userDataHome() {

@@ -11,22 +11,6 @@
 namespace yhz::platform {
 namespace {
 
-// UTF-16 of a UTF-8 name; empty when it is no valid UTF-8, which no call
-// then finds.
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, out.data(), n);
-    return out;
-}
-
 HANDLE handleOf(int fd) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
@@ -45,8 +29,22 @@ std::string uniqueSuffix() {
 
 }  // namespace
 
+std::wstring utf16Of(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (n <= 0) {
+        return {};
+    }
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, out.data(), n);
+    return out;
+}
+
 FileKind fileKind(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    const DWORD attributes = GetFileAttributesW(utf16Of(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return FileKind::Missing;
     }
@@ -57,7 +55,8 @@ FileKind fileKind(const std::string& path) {
 }
 
 int openFile(const std::string& path, OpenMode mode, unsigned /*permissions*/) {
-    DWORD access = GENERIC_WRITE;
+    // A writer reads its own attributes below, which needs the right to.
+    DWORD access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
     DWORD disposition = OPEN_ALWAYS;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
     int flags = _O_BINARY | _O_WRONLY;
@@ -76,7 +75,7 @@ int openFile(const std::string& path, OpenMode mode, unsigned /*permissions*/) {
             disposition = CREATE_NEW;
             break;
         case OpenMode::Append:
-            access = FILE_APPEND_DATA | SYNCHRONIZE;
+            access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
             flags |= _O_APPEND;
             break;
         case OpenMode::Keep:
@@ -84,7 +83,7 @@ int openFile(const std::string& path, OpenMode mode, unsigned /*permissions*/) {
     }
     // Shared like a POSIX file: others may read, write, rename or remove it
     // while it is open. A writer opens a link itself, and refuses it below.
-    const HANDLE h = CreateFileW(wide(path).c_str(), access,
+    const HANDLE h = CreateFileW(utf16Of(path).c_str(), access,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  disposition, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -149,25 +148,25 @@ bool tryLockFile(int fd) {
 }
 
 bool makeFolder(const std::string& path, unsigned /*permissions*/) {
-    return CreateDirectoryW(wide(path).c_str(), nullptr) != 0;
+    return CreateDirectoryW(utf16Of(path).c_str(), nullptr) != 0;
 }
 
 bool removeEmptyFolder(const std::string& path) {
-    return RemoveDirectoryW(wide(path).c_str()) != 0;
+    return RemoveDirectoryW(utf16Of(path).c_str()) != 0;
 }
 
 bool removeFile(const std::string& path) {
-    return DeleteFileW(wide(path).c_str()) != 0;
+    return DeleteFileW(utf16Of(path).c_str()) != 0;
 }
 
 bool renameFile(const std::string& from, const std::string& to) {
-    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(utf16Of(from).c_str(), utf16Of(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 std::string makeUniqueFolder(const std::string& prefix) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = prefix + uniqueSuffix();
-        if (CreateDirectoryW(wide(name).c_str(), nullptr)) {
+        if (CreateDirectoryW(utf16Of(name).c_str(), nullptr)) {
             return name;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -182,7 +181,7 @@ void makeExecutable(const std::string& /*path*/) {}
 bool folderWritable(const std::string& folder) {
     // The folder's access list decides, not its attributes: a probe tells.
     const std::string probe = folder + "/.yhz-write-" + uniqueSuffix();
-    const HANDLE h = CreateFileW(wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const HANDLE h = CreateFileW(utf16Of(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;

@@ -8,14 +8,6 @@
 namespace yhz::platform {
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    try {
-        return utf8Path(utf8).wstring();
-    } catch (...) {
-        return {};
-    }
-}
-
 HANDLE handleOf(Program program) {
     return reinterpret_cast<HANDLE>(program);
 }
@@ -67,7 +59,7 @@ std::string machineName() {
 }
 
 Program startProgram(const std::string& path) {
-    const std::wstring program = wide(path);
+    const std::wstring program = utf16Of(path);
     if (program.empty()) {
         return kNoProgram;
     }
@@ -95,7 +87,7 @@ void releaseProgram(Program program) {
 }
 
 bool startHiddenCommand(const std::string& commandLine) {
-    const std::wstring line = wide(commandLine);
+    const std::wstring line = utf16Of(commandLine);
     if (line.empty()) {
         return false;
     }

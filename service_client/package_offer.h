@@ -22,15 +22,21 @@ enum class OfferVerdict {
     NotNewer,      // a version that is not above the program's (or no version)
 };
 
-// The exact text that is signed, in UTF-8: one line each, "\n" after every
-// line. `name` and `version` are GBK, as the program holds them.
-std::string packageStatement(std::string_view name, std::string_view version, std::int64_t size,
-                             std::string_view sha256Hex);
+// What the signature vouches for: the download is held to exactly these.
+struct SignedPackage {
+    std::int64_t size = -1;
+    std::string sha256;  // 64 lower-case hex digits
+};
+
+struct OfferJudgement {
+    OfferVerdict verdict = OfferVerdict::Unsigned;
+    SignedPackage package;  // filled for Take only
+};
 
 // `publicKeyHex` is the Ed25519 public key, 64 hex digits; "" when the build
 // has none, which refuses every offer.
-OfferVerdict judgeOffer(const ServiceInfo& info, std::string_view programVersion,
-                        std::string_view publicKeyHex);
+OfferJudgement judgeOffer(const ServiceInfo& info, std::string_view programVersion,
+                          std::string_view publicKeyHex);
 
 // Dotted decimal versions ("2.1.12"): negative, zero or positive as `a` is
 // below, equal to or above `b`, missing parts counting 0; nullopt when

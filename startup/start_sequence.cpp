@@ -40,11 +40,12 @@ StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
     // An offer that is not signed by the publisher's key, or not newer, is
     // turned down once and the program runs on as if none were published.
     const ServiceInfo& offer = *result.info;
-    switch (judgeOffer(offer, kProgramVersion, updateKey)) {
+    const OfferJudgement judgement = judgeOffer(offer, kProgramVersion, updateKey);
+    switch (judgement.verdict) {
         case OfferVerdict::Take:
             messages.showMessage({gbk("当前版本需要更新,我们将会为您自动更新！请稍后..."),
                                   gbk("温馨提示："), MessageButtons::Ok, MessageIcon::Information});
-            updater.runUpdate(std::string(kProgramVersion), offer);
+            updater.runUpdate(std::string(kProgramVersion), offer, judgement.package);
             result.outcome = StartOutcome::Updated;
             break;
         case OfferVerdict::Unsigned:

@@ -27,7 +27,10 @@ class UpdateLauncher {
 public:
     virtual ~UpdateLauncher() = default;
     // Shows the update window modally and returns when it has closed.
-    virtual void runUpdate(const std::string& programVersion, const ServiceInfo& info) = 0;
+    // `package` is what the signature vouches for, which the download must
+    // match.
+    virtual void runUpdate(const std::string& programVersion, const ServiceInfo& info,
+                           const SignedPackage& package) = 0;
     // False for a program the package manager installed: it is never replaced.
     virtual bool canReplaceProgram() const { return true; }
 };

@@ -16,8 +16,9 @@ add_library(yhz_test_support STATIC
   support/recording_window.h
 )
 target_include_directories(yhz_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(yhz_test_support PUBLIC yhz_base yhz_service_client OpenSSL::Crypto
-                                       PRIVATE yhz_platform Threads::Threads)
+target_link_libraries(yhz_test_support PUBLIC yhz_base yhz_service_client yhz_package_signing
+                                              OpenSSL::Crypto
+                                       PRIVATE yhz_platform yhz_text Threads::Threads)
 yhz_warnings(yhz_test_support)
 
 set(YHZ_SERVER_INCLUDE
@@ -57,7 +58,7 @@ function(yhz_core_test name)
   file(APPEND ${YHZ_WINDOWS_TESTS} "${program}\n")
 endfunction()
 
-foreach(area text base net json service_client startup region retrieval plates query update)
+foreach(area text base net json package_signing service_client startup region retrieval plates query update)
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${area}/CMakeLists.txt)
     add_subdirectory(${area})
   endif()

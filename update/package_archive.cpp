@@ -224,7 +224,7 @@ UnpackResult unpackArchive(const std::string& archive, const std::string& folder
     // The archive's name as UTF-16, so that a Chinese name opens.
     zlib_filefunc64_def wideFiles;
     fill_win32_filefunc64W(&wideFiles);
-    const std::wstring wideName = platform::utf8Path(archive).wstring();
+    const std::wstring wideName = platform::utf16Of(archive);
     ZipHandle zip(unzOpen2_64(wideName.c_str(), &wideFiles));
 #else
     ZipHandle zip(unzOpen64(archive.c_str()));

@@ -90,9 +90,7 @@ bool RenameJournal::append(const std::string& line) {
     const std::string text = line + "\n";
     // On disk before the step is taken: a power loss right after the rename
     // must find it recorded.
-    return platform::writeFile(fd_, text.data(), text.size()) ==
-               static_cast<long long>(text.size()) &&
-           platform::syncFile(fd_);
+    return platform::writeWholeFile(fd_, text.data(), text.size()) && platform::syncFile(fd_);
 }
 
 bool RenameJournal::move(const std::string& from, const std::string& to) {

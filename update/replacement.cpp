@@ -183,7 +183,7 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
     };
 
     const std::string prefix = paths.directory + "/";
-    if (runningExecutable != paths.oldExecutable &&
+    if (!samePath(runningExecutable, paths.oldExecutable) &&
         !journal.move(runningExecutable, paths.oldExecutable)) {
         return undo("the running program could not be moved aside");
     }

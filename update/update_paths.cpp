@@ -1,11 +1,19 @@
 #include "update/update_paths.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/files.h"
 #include "text/encoding.h"
 
 namespace yhz {
 namespace {
 
 constexpr std::string_view kForbidden = "?/\\<>*|:\"";
+
+std::filesystem::path comparable(std::string_view path) {
+    return platform::utf8Path(path).lexically_normal().make_preferred();
+}
 
 std::string_view fileNamePart(std::string_view path) {
     const size_t last = path.find_last_of("/\\");
@@ -77,6 +85,17 @@ std::optional<UpdatePaths> updatePaths(std::string_view directory, std::string_v
         return std::nullopt;
     }
     return paths;
+}
+
+bool samePath(std::string_view a, std::string_view b) {
+    return comparable(a) == comparable(b);
+}
+
+bool insideFolder(std::string_view path, std::string_view folder) {
+    const std::filesystem::path inner = comparable(path);
+    const std::filesystem::path outer = comparable(folder);
+    const auto [o, i] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return o == outer.end() && i != inner.end();
 }
 
 std::string delayedRemovalCommand(std::string_view path, int milliseconds) {

@@ -39,6 +39,12 @@ bool plainFileName(std::string_view name);
 // the last separator) that is a plain file name.
 bool isFullFilePath(std::string_view path);
 
+// Whether two full paths name the same file, and whether `path` lies below
+// `folder`, compared part by part. Windows gives the program's own path with
+// "\" while paths made here join with "/", so their texts differ.
+bool samePath(std::string_view a, std::string_view b);
+bool insideFolder(std::string_view path, std::string_view folder);
+
 // The command line that removes `path` on Windows once the running program
 // has ended: a single ping that no one answers serves as the delay.
 std::string delayedRemovalCommand(std::string_view path, int milliseconds);

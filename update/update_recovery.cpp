@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "update/rename_journal.h"
 #include "update/replacement.h"
+#include "update/update_paths.h"
 
 namespace yhz {
 namespace {
@@ -33,16 +34,17 @@ bool has(const std::vector<Step>& steps, Step::Kind kind) {
 }
 
 bool startedBy(const std::vector<Step>& steps, const std::string& program) {
-    return std::any_of(steps.begin(), steps.end(),
-                       [&](const Step& s) { return s.kind == Step::Start && s.to == program; });
+    return std::any_of(steps.begin(), steps.end(), [&](const Step& s) {
+        return s.kind == Step::Start && samePath(s.to, program);
+    });
 }
 
 // The one move with both ends outside the unpacking folder: the old
 // program put aside.
 std::string oldProgramOf(const std::vector<Step>& steps, const fs::path& staging) {
-    const std::string inside = platform::utf8Text(staging) + "/";
+    const std::string folder = platform::utf8Text(staging);
     for (const Step& s : steps) {
-        if (s.kind == Step::Move && s.from.rfind(inside, 0) != 0 && s.to.rfind(inside, 0) != 0) {
+        if (s.kind == Step::Move && !insideFolder(s.from, folder) && !insideFolder(s.to, folder)) {
             return s.to;
         }
     }
@@ -54,7 +56,7 @@ void finish(const std::vector<Step>& steps, const fs::path& staging,
             const std::string& runningExecutable) {
     std::error_code ec;
     const std::string old = oldProgramOf(steps, staging);
-    if (!old.empty() && old != runningExecutable) {
+    if (!old.empty() && !samePath(old, runningExecutable)) {
         fs::remove(platform::utf8Path(old), ec);
     }
     fs::remove_all(staging, ec);

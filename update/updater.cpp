@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "package_signing/digest.h"
 #include "platform/files.h"
 #include "text/encoding.h"
-#include "update/file_digest.h"
 #include "update/program_start.h"
 #include "update/replacement.h"
 
@@ -38,11 +38,6 @@ int progressPosition(double total, std::int64_t received) {
     return static_cast<int>(std::clamp(roundedPercent(total, received), 0L, 100L));
 }
 
-bool folderWritable(const std::string& folder) {
-    const std::string probe = platform::makeUniqueFolder(folder + "/.yhz-write-");
-    return !probe.empty() && platform::removeEmptyFolder(probe);
-}
-
 HttpLimits Updater::downloadLimits() {
     HttpLimits limits;
     limits.connectTimeout = std::chrono::seconds(15);
@@ -65,7 +60,7 @@ Updater::Updater(UpdateRequest request, Options options)
         phase_ = UpdatePhase::Refused;
         message_ = gbk("更新信息有误（安装包名称不可用），无法自动更新，软件没有改动。");
         detail_ = "the package name or the version cannot name a file";
-    } else if (!folderWritable(paths_->directory)) {
+    } else if (!platform::folderWritable(paths_->directory)) {
         phase_ = UpdatePhase::Refused;
         message_ =
             gbk("软件所在的文件夹不能写入，无法自动更新，软件没有改动。"
@@ -136,14 +131,15 @@ void Updater::run(std::stop_token stop) {
                  std::to_string(download.status));
         return;
     }
-    const std::optional<std::string> digest = fileSha256(paths.package);
-    if (download.received != request_.packageSize || !digest || *digest != request_.packageSha256) {
+    const std::optional<FileDigest> digest = fileDigest(paths.package);
+    if (download.received != request_.packageSize || !digest ||
+        digest->sha256 != request_.packageSha256) {
         std::error_code ignored;
         std::filesystem::remove(platform::utf8Path(paths.package), ignored);
         fail(UpdatePhase::Failed, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"),
              "the package has " + std::to_string(download.received) + " bytes and SHA-256 " +
-                 digest.value_or("(unreadable)") + ", not " + std::to_string(request_.packageSize) +
-                 " and " + request_.packageSha256);
+                 (digest ? digest->sha256 : std::string("(unreadable)")) + ", not " +
+                 std::to_string(request_.packageSize) + " and " + request_.packageSha256);
         return;
     }
     {

@@ -96,7 +96,4 @@ private:
 std::string progressText(double total, std::int64_t received);  // GBK
 int progressPosition(double total, std::int64_t received);      // 0 to 100
 
-// A folder in which this user can create files.
-bool folderWritable(const std::string& folder);
-
 }  // namespace yhz

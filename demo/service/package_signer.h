@@ -1,30 +1,15 @@
 #pragma once
 // The publisher's half of a signed update: the service signs, with a private
 // key it is given, the statement the program checks before it downloads a
-// package (name, version, size and SHA-256, one line each). The statement's
-// form is part of the wire format; the program builds the same text.
+// package (package_signing/package_statement.h).
 
-#include <openssl/evp.h>
+#include <openssl/types.h>
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace yhz::service {
-
-struct PackageFacts {
-    std::int64_t size = 0;
-    std::string sha256;  // 64 lower-case hex digits
-};
-
-// The size and digest of the package file; nullopt when it cannot be read.
-std::optional<PackageFacts> readPackageFacts(const std::string& path);
-
-// name, version (UTF-8), size and digest, as signed.
-std::string packageStatement(std::string_view name, std::string_view version,
-                             const PackageFacts& facts);
 
 class PackageSigner {
 public:

@@ -13,6 +13,8 @@
 #include "demo/service/package_signer.h"
 #include "demo/service/registry.h"
 #include "demo/world/site_data.h"
+#include "package_signing/digest.h"
+#include "package_signing/package_statement.h"
 #include "text/encoding.h"
 
 namespace yhz::service {
@@ -90,11 +92,11 @@ struct Service::Impl {
     std::unique_ptr<PackageSigner> signer;
     // The package's facts, read again only when the file changed.
     std::mutex packageMutex;
-    std::optional<PackageFacts> packageRead;
+    std::optional<FileDigest> packageRead;
     std::filesystem::file_time_type packageTime{};
     std::uintmax_t packageBytes = 0;
 
-    std::optional<PackageFacts> packageFacts();
+    std::optional<FileDigest> packageFacts();
 
     // The relay's own answers, in GBK as the program shows them.
     const std::string taken = gbk("已占用");
@@ -159,16 +161,17 @@ void Service::Impl::serviceInfo(web::Response& res) {
         {"announcement", registry->setting("announcement").value_or("")},
         {"serviceConfigJson", config.dump()},
     };
-    if (const std::optional<PackageFacts> facts = signer ? packageFacts() : std::nullopt) {
+    if (const std::optional<FileDigest> facts = signer ? packageFacts() : std::nullopt) {
         const std::string name = info["packageName"];
         info["packageSize"] = std::to_string(facts->size);
         info["packageSha256"] = facts->sha256;
-        info["packageSignature"] = signer->sign(packageStatement(name, version, *facts));
+        info["packageSignature"] =
+            signer->sign(packageStatement(name, version, facts->size, facts->sha256));
     }
     res.setContent(info.dump(), "application/json; charset=utf-8");
 }
 
-std::optional<PackageFacts> Service::Impl::packageFacts() {
+std::optional<FileDigest> Service::Impl::packageFacts() {
     std::error_code ec;
     const std::filesystem::path path = options.packagePath;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
@@ -181,7 +184,7 @@ std::optional<PackageFacts> Service::Impl::packageFacts() {
     }
     const std::scoped_lock lock(packageMutex);
     if (!packageRead || time != packageTime || bytes != packageBytes) {
-        packageRead = readPackageFacts(path.string());
+        packageRead = fileDigest(path.string());
         packageTime = time;
         packageBytes = bytes;
     }

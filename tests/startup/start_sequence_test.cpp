@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "startup/start_sequence.h"
 #include "service_client/package_offer.h"
+#include "startup/start_sequence.h"
 #include "support/recording_window.h"
 #include "support/signing_key.h"
 #include "text/encoding.h"
@@ -29,10 +29,13 @@ struct RecordingUpdater : UpdateLauncher {
     int runs = 0;
     std::string version;
     ServiceInfo info;
-    void runUpdate(const std::string& programVersion, const ServiceInfo& i) override {
+    SignedPackage package;
+    void runUpdate(const std::string& programVersion, const ServiceInfo& i,
+                   const SignedPackage& p) override {
         ++runs;
         version = programVersion;
         info = i;
+        package = p;
     }
 };
 
@@ -126,6 +129,9 @@ TEST(StartSequence, OnlyASignedNewerPackageStartsTheUpdater) {
             EXPECT_EQ(updater.runs, 1);
             EXPECT_EQ(updater.version, "2.1.2");
             EXPECT_EQ(updater.info.packageName, "yhz-2.1.3.zip");
+            // The download is held to what was verified, not to the offer's texts.
+            EXPECT_EQ(updater.package.size, static_cast<std::int64_t>(package.size()));
+            EXPECT_EQ(updater.package.sha256, test::sha256Hex(package));
             continue;
         }
         EXPECT_EQ(r.outcome, StartOutcome::OpenMainWindow);

@@ -2,12 +2,12 @@
 // An Ed25519 key pair made for one test, to sign update offers the way the
 // publisher does.
 
-#include <openssl/evp.h>
+#include <openssl/types.h>
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "package_signing/digest.h"
 #include "service_client/service_info.h"
 
 namespace yhz::test {
@@ -35,6 +35,6 @@ private:
 };
 
 // SHA-256 of bytes, 64 lower-case hex digits.
-std::string sha256Hex(std::string_view bytes);
+using yhz::sha256Hex;
 
 }  // namespace yhz::test

@@ -55,6 +55,34 @@ TEST(UpdatePaths, fullFilePaths) {
               "cmd /c ping 192.0.2.1 -n 1 -w 3000 & del \"C:\\yhz\\old云海舟.exe\"");
 }
 
+// The program's own path (the system's separators) meets paths joined here
+// with "/": on Windows both name one file.
+TEST(UpdatePaths, pathsCompareByTheirPartsNotTheirText) {
+#ifdef _WIN32
+    const bool windows = true;
+#else
+    const bool windows = false;
+#endif
+    const struct {
+        const char* a;
+        const char* b;
+        bool same;
+        bool inside;  // a below b
+    } cases[] = {
+        {"/opt/yhz/yhz", "/opt/yhz/yhz", true, false},
+        {"/opt/yhz//.yhz-update-1/x", "/opt/yhz/.yhz-update-1", false, true},
+        {"/opt/yhz/.yhz-update-1x", "/opt/yhz/.yhz-update-1", false, false},
+        {"/opt/yhz/a", "/opt/yhz/b", false, false},
+        {"C:\\yhz\\云海舟.exe", "C:/yhz/云海舟.exe", windows, false},
+        {"C:\\yhz/云海舟.exe", "C:\\yhz\\云海舟.exe", windows, false},
+        {"C:\\yhz/.yhz-update-1/unpacked/a", "C:\\yhz\\.yhz-update-1", false, windows},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(samePath(c.a, c.b), c.same) << c.a << " " << c.b;
+        EXPECT_EQ(insideFolder(c.a, c.b), c.inside) << c.a << " " << c.b;
+    }
+}
+
 TEST(UpdateProgress, textAndBarRoundToWholePercents) {
     EXPECT_EQ(progressText(1000, 333), gbk("已完成：33%"));
     EXPECT_EQ(progressPosition(1000, 333), 33);

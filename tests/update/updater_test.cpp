@@ -117,7 +117,8 @@ protected:
     UpdateProgress runUpdate(UpdateRequest request) {
         if (request.packageSha256.empty() && fs::exists(served())) {
             const std::optional<ServiceInfo> info = offer(service_->port());
-            EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()), OfferVerdict::Take);
+            EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()).verdict,
+                      OfferVerdict::Take);
             request.packageSize = std::stoll(info->packageSize);
             request.packageSha256 = info->packageSha256;
         }
@@ -170,7 +171,7 @@ TEST_F(Update, onlyTheServicesSignedNewerOfferIsTaken) {
         ASSERT_NE(service, nullptr) << error;
         const std::optional<ServiceInfo> info = offer(service->port());
         ASSERT_TRUE(info.has_value());
-        EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()), c.verdict)
+        EXPECT_EQ(judgeOffer(*info, "2.1.2", publisher_->publicHex()).verdict, c.verdict)
             << c.key << " " << c.version;
     }
     std::string error;
