@@ -23,11 +23,11 @@ bool writeWholeFile(int fd, const void* data, std::size_t size) {
     const char* next = static_cast<const char*>(data);
     while (size > 0) {
         const long long written = writeFile(fd, next, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;  // an error, or a write that makes no progress
         }
         next += written;
         size -= static_cast<std::size_t>(written);
