@@ -22,7 +22,7 @@ target_link_libraries(yhz_test_support PUBLIC yhz_base yhz_service_client yhz_pa
 yhz_warnings(yhz_test_support)
 
 set(YHZ_SERVER_INCLUDE
-    "^#include \"(support/(loopback|scripted_server|latency_proxy|raw_client)\\.h|demo/)")
+    "^#include \"(support/(loopback|loopback_service|scripted_server|server_process|latency_proxy|raw_client|demo_ca)\\.h|demo/)")
 
 function(yhz_core_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})

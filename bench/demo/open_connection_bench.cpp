@@ -19,6 +19,7 @@
 
 #include "demo/service/service.h"
 #include "demo/site_sim/site_sim.h"
+#include "support/demo_ca.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ struct Servers {
     Servers() {
         dir = fs::temp_directory_path() / ("yhz-demo-bench-" + std::to_string(::getpid()));
         fs::create_directories(dir);
-        const std::string command =
-            std::string(YHZ_MAKE_DEMO_CA) + " '" + dir.string() + "' > /dev/null";
-        if (std::system(command.c_str()) != 0)
+        if (yhz::testing::makeDemoCa(dir) != 0)
             std::abort();
         std::string error;
         yhz::service::ServiceOptions serviceOptions;

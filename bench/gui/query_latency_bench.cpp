@@ -16,22 +16,18 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTabWidget>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "app/main_window.h"
-#include "app/message_box.h"
 #include "app/program_services.h"
-#include "app/qt_common/qt_text.h"
-#include "base/control_names.h"
 #include "base/profile.h"
 #include "base/program_version.h"
 #include "headless_qt.h"
 #include "net/http_client.h"
+#include "query_bench.h"
 #include "support/latency_proxy.h"
 #include "text/encoding.h"
 
@@ -47,36 +43,32 @@ constexpr auto kRelayTime = 50ms;
 // all on one origin as the demo service has them.
 class FarService {
 public:
-    explicit FarService(bool tls) {
-        if (tls) {
-            const std::filesystem::path ca(std::string(profile::kCaBundle));
-            server_ =
-                std::make_unique<httplib::SSLServer>((ca.parent_path() / "server.pem").c_str(),
-                                                     (ca.parent_path() / "server.key").c_str());
-        } else {
-            server_ = std::make_unique<httplib::Server>();
+    explicit FarService(bool tls)
+        : relay_(
+              makeServer(tls), [](const std::string& body) { return (body.size() & 1) != 0; },
+              [this](httplib::Server& server) { serveTheRest(server); }) {
+        relay_.setDelay(kRelayTime);
+    }
+    int port() const { return relay_.port(); }
+    // The address the program is given: the proxy's.
+    void setPublicBase(std::string base) { publicBase_ = std::move(base); }
+    int mostInFlight() const { return relay_.mostInFlight(); }
+    int relayed() const { return relay_.relayed(); }
+    int tokens() const { return relay_.tokens(); }
+
+private:
+    static std::unique_ptr<httplib::Server> makeServer(bool tls) {
+        if (!tls) {
+            return std::make_unique<httplib::Server>();
         }
-        // Replies go out whole, not held back by Nagle for the proxy's
-        // delayed acknowledgement.
-        server_->set_tcp_nodelay(true);
-        server_->set_keep_alive_max_count(1'000'000);
-        server_->set_keep_alive_timeout(60);
-        server_->Post("/api/token", [this](const httplib::Request&, httplib::Response& res) {
-            ++tokens_;
-            res.set_content(std::string(32, 'a'), "text/plain");
-        });
-        server_->Post("/relay", [this](const httplib::Request& req, httplib::Response& res) {
-            const int now = ++inFlight_;
-            int seen = most_.load();
-            while (now > seen && !most_.compare_exchange_weak(seen, now)) {
-            }
-            std::this_thread::sleep_for(kRelayTime);
-            --inFlight_;
-            ++relayed_;
-            const bool odd = (req.body.size() & 1) != 0;
-            res.set_content(odd ? std::string("ok") : gbk("已占用"), "text/plain");
-        });
-        server_->Get("/api/service-info", [this](const httplib::Request&, httplib::Response& res) {
+        const std::filesystem::path ca(std::string(profile::kCaBundle));
+        return std::make_unique<httplib::SSLServer>((ca.parent_path() / "server.pem").c_str(),
+                                                    (ca.parent_path() / "server.key").c_str());
+    }
+    // Connections kept a minute, the service information and the texts.
+    void serveTheRest(httplib::Server& server) {
+        server.set_keep_alive_timeout(60);
+        server.Get("/api/service-info", [this](const httplib::Request&, httplib::Response& res) {
             const std::string relay = publicBase_ + "/relay";
             res.set_content(R"({"latestVersion":")" + std::string(kProgramVersion) +
                                 R"(","packageName":"","packageAddress":"","announcement":"",)"
@@ -84,38 +76,16 @@ public:
                                 relay + R"(\"}"})",
                             "application/json");
         });
-        server_->Get("/GetText.php", [](const httplib::Request&, httplib::Response& res) {
+        server.Get("/GetText.php", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("latency bench", "text/plain");
         });
-        server_->Get("/GetLine.php", [](const httplib::Request&, httplib::Response& res) {
+        server.Get("/GetLine.php", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("2", "text/plain");
         });
-        port_ = server_->bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_->listen_after_bind(); });
-        while (!server_->is_running()) {
-            std::this_thread::sleep_for(1ms);
-        }
     }
-    ~FarService() {
-        server_->stop();
-        thread_.join();
-    }
-    int port() const { return port_; }
-    // The address the program is given: the proxy's.
-    void setPublicBase(std::string base) { publicBase_ = std::move(base); }
-    int mostInFlight() const { return most_; }
-    int relayed() const { return relayed_; }
-    int tokens() const { return tokens_; }
 
-private:
-    std::unique_ptr<httplib::Server> server_;
-    std::thread thread_;
-    int port_ = 0;
     std::string publicBase_;
-    std::atomic<int> inFlight_{0};
-    std::atomic<int> most_{0};
-    std::atomic<int> relayed_{0};
-    std::atomic<int> tokens_{0};
+    bench::BenchRelay relay_;
 };
 
 struct Case {
@@ -123,28 +93,12 @@ struct Case {
     bool tls;
 };
 
-void fillPlates(MainWindow& w) {
-    PlateStore& store = *w.lists().plates;
-    store.clear();
-    std::vector<PlateRow> rows(kPlates);
-    for (int k = 0; k < kPlates; ++k) {
-        char plate[16];
-        std::snprintf(plate, sizeof plate, "B%05d", 10000 + k);
-        rows[static_cast<size_t>(k)].plate = gbk("粤") + plate;
-    }
-    store.appendAllNumbered(std::move(rows), 1);
-}
-
 // Runs the query through the start button; the wall time in ms.
 double runQuery(MainWindow& w) {
-    auto* start = w.findChild<QPushButton*>(fromName(control::kStartQueryButton));
-    MessageBox::setNextAnswer(MessageAnswer::Ok);
+    QPushButton* start = bench::startButton(w);
     QElapsedTimer wall;
     wall.start();
-    start->click();
-    while (!start->isEnabled() && wall.elapsed() < 120'000) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 2);
-    }
+    bench::clickAndWait(start, wall, 120'000, 2);
     return static_cast<double>(wall.nsecsElapsed()) / 1e6;
 }
 
@@ -169,8 +123,7 @@ void runCase(const Case& c) {
     w.waitForStartupData();
     const auto startupTraffic = proxy.lastReply() - proxy.firstRequest();
     w.findChild<QTabWidget*>()->setCurrentIndex(2);
-    fillPlates(w);
-    QApplication::processEvents();
+    bench::fillPlateList(w, kPlates, 10000);
 
     const int connectionsBefore = proxy.connections();
     const int flightsBefore = proxy.flights();

@@ -20,74 +20,27 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
-#include <thread>
 
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "app/qt_common/qt_text.h"
 #include "app/watch_actions.h"
 #include "base/control_names.h"
 #include "headless_qt.h"
 #include "query/plate_watch.h"
+#include "query_bench.h"
 #include "text/encoding.h"
 
 using namespace yhz;
 
 namespace {
 
-class BenchRelay {
-public:
-    BenchRelay() {
-        // As a real server on kept connections: replies go out whole (not
-        // held by Nagle for a delayed acknowledgement) and the connections
-        // stay open.
-        server_.set_tcp_nodelay(true);
-        server_.set_keep_alive_max_count(1'000'000);
-        server_.Post("/api/token", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(std::string(32, 'a'), "text/plain");
-        });
-        server_.Post("/relay", [this](const httplib::Request& req, httplib::Response& res) {
-            const int now = ++inFlight_;
-            int seen = most_.load();
-            while (now > seen && !most_.compare_exchange_weak(seen, now)) {
-            }
-            if (delay_.count() > 0) {
-                std::this_thread::sleep_for(delay_);
-            }
-            --inFlight_;
-            const bool odd =
-                (static_cast<unsigned char>(req.body[req.body.find('&') - 1]) & 1) != 0;
-            res.set_content(odd ? std::string("ok") : gbk("已占用"), "text/plain");
-        });
-        server_.set_tcp_nodelay(true);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~BenchRelay() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    void setDelay(std::chrono::milliseconds delay) { delay_ = delay; }
-    int mostInFlight() const { return most_; }
-    void resetMostInFlight() { most_ = 0; }
-
-private:
-    httplib::Server server_;
-    std::thread thread_;
-    int port_ = 0;
-    std::chrono::milliseconds delay_{0};
-    std::atomic<int> inFlight_{0};
-    std::atomic<int> most_{0};
-};
+// The plate's last digit decides: odd ones are available.
+bool lastDigitOdd(const std::string& body) {
+    return (static_cast<unsigned char>(body[body.find('&') - 1]) & 1) != 0;
+}
 
 double cpuSeconds() {
     rusage use{};
@@ -135,32 +88,14 @@ void settle() {
     }
 }
 
-void fillList(MainWindow& w, int plates) {
-    PlateStore& store = *w.lists().plates;
-    store.clear();
-    std::vector<PlateRow> rows(static_cast<size_t>(plates));
-    const std::string province = gbk("粤");
-    for (int k = 0; k < plates; ++k) {
-        char plate[16];
-        std::snprintf(plate, sizeof plate, "B%05d", k);
-        rows[static_cast<size_t>(k)].plate = province + plate;
-    }
-    store.appendAllNumbered(std::move(rows), 1);
-    QApplication::processEvents();
-}
-
 RunFigures runQuery(MainWindow& w, int plates) {
-    fillList(w, plates);
-    auto* start = w.findChild<QPushButton*>(fromName(control::kStartQueryButton));
-    MessageBox::setNextAnswer(MessageAnswer::Ok);
+    bench::fillPlateList(w, plates);
+    QPushButton* start = bench::startButton(w);
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
     StallProbe probe;
-    start->click();
-    while (!start->isEnabled() && wall.elapsed() < 600000) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
+    bench::clickAndWait(start, wall, 600000, 5);
     RunFigures figures;
     figures.wallMs = static_cast<double>(wall.nsecsElapsed()) / 1e6;
     figures.cpuS = cpuSeconds() - cpuBefore;
@@ -176,17 +111,11 @@ RunFigures watchCheck(MainWindow& w, int plates, bool duringRun) {
     PlateWatch& watch = w.watch();
     watch.store()->checkAll();
     watch.removeChecked();
-    std::vector<PlateRow> rows(static_cast<size_t>(plates));
-    for (int k = 0; k < plates; ++k) {
-        char plate[16];
-        std::snprintf(plate, sizeof plate, "C%05d", k);
-        rows[static_cast<size_t>(k)].plate = gbk("粤") + plate;
-    }
-    watch.add(rows);
+    watch.add(bench::plateRows('C', plates));
     w.watchActions().openList();
-    auto* start = w.findChild<QPushButton*>(fromName(control::kStartQueryButton));
+    QPushButton* start = bench::startButton(w);
     if (duringRun) {
-        fillList(w, 200);
+        bench::fillPlateList(w, 200);
     }
     settle();
 
@@ -216,7 +145,7 @@ int main(int argc, char* argv[]) {
     bench::prepareHeadlessQt();
     QApplication app(argc, argv);
 
-    BenchRelay relay;
+    bench::BenchRelay relay(std::make_unique<httplib::Server>(), lastDigitOdd);
     MainWindow w;
     w.show();
     w.useServiceForQueries(relay.base());

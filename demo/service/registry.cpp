@@ -191,6 +191,12 @@ bool Registry::markTaken(std::string_view plate) {
     return stmt.bind(1, plate) && stmt.step() == SQLITE_DONE;
 }
 
+bool Registry::markFree(std::string_view plate) {
+    std::lock_guard lock(mutex_);
+    Statement stmt(db_, "DELETE FROM taken_plates WHERE plate = ?1");
+    return stmt.bind(1, plate) && stmt.step() == SQLITE_DONE;
+}
+
 long long Registry::takenCount() {
     std::lock_guard lock(mutex_);
     Statement stmt(db_, "SELECT count(*) FROM taken_plates");

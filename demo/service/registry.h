@@ -33,6 +33,9 @@ public:
     // `plate` is UTF-8, the province character first.
     Plate lookupPlate(std::string_view plate);
     bool markTaken(std::string_view plate);
+    // Takes the plate off the registry, as when its holder gives it up; true
+    // also when it was not on it.
+    bool markFree(std::string_view plate);
     long long takenCount();
 
     enum class User { Known, Added, Full, Failed };

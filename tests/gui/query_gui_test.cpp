@@ -1,21 +1,18 @@
 // The "查号" page of the real window against the relay of the real service
 // program on a loopback port: buttons, counters, colours and the end message.
 
-#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/skin.h"
-#include "demo/service/registry.h"
-#include "demo/service/service.h"
-#include "support/temp_dir.h"
+#include "relay_window.h"
+#include "support/loopback_service.h"
 #include "text/encoding.h"
 
 using namespace yhz;
@@ -26,20 +23,12 @@ class QueryGuiTest : public QObject {
 private slots:
     void initTestCase() {
         applySkin(*qApp);
-        const std::string db = (folder_.path() / "service.sqlite").string();
-        std::string error;
-        service::ServiceOptions options;
-        options.port = 0;
-        options.databasePath = db;
-        options.relayDelay = std::chrono::milliseconds(20);
-        service_ = service::Service::start(options, &error);
-        QVERIFY2(service_ != nullptr, error.c_str());
-        auto registry = service::Registry::open(db, &error);
-        QVERIFY(registry != nullptr);
-        QVERIFY(registry->markTaken("粤B22222"));
+        QVERIFY2(service_.started(), service_.error().c_str());
+        service::Registry& registry = service_.registry();
+        QVERIFY(registry.markTaken("粤B22222"));
         for (int n = 12345; free_.empty(); ++n) {
             const std::string plate = "粤B" + std::to_string(n);
-            if (registry->lookupPlate(plate) == service::Registry::Plate::Free) {
+            if (registry.lookupPlate(plate) == service::Registry::Plate::Free) {
                 free_ = plate;
             }
         }
@@ -49,17 +38,8 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const std::string base = "http://127.0.0.1:" + std::to_string(service_->port());
-        w.useServiceForQueries(base);
-        w.startupValues().setRelayAddress(base + "/relay");
-        w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
-        PlateStore& plates = *w.lists().plates;
-        for (const std::string& plate :
-             {free_, std::string("粤B22222"), std::string("粤B33333"), std::string("粤B1234")}) {
-            plates.appendNumbered(gbk(plate), "2024-01-02", 1);
-        }
         w.lists().expired->append(gbk("粤B33333"));
-        w.findChild<QTabWidget*>()->setCurrentIndex(2);
+        test::queryThroughRelay(w, service_.base(), {free_, "粤B22222", "粤B33333", "粤B1234"});
 
         auto* start = w.findChild<QPushButton*>(QStringLiteral("超级按钮_开始查询"));
         auto* stop = w.findChild<QPushButton*>(QStringLiteral("超级按钮_停止查询"));
@@ -109,18 +89,14 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const std::string base = "http://127.0.0.1:" + std::to_string(service_->port());
-        w.useServiceForQueries(base);
-        w.startupValues().setRelayAddress(base + "/relay");
-        w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
-        PlateStore& plates = *w.lists().plates;
         // With the relay's delay and two requests at a time, long enough to
         // be seen part way.
         constexpr int kPlates = 150;
+        std::vector<std::string> plates;
         for (int n = 0; n < kPlates; ++n) {
-            plates.appendNumbered(gbk("粤B" + std::to_string(50000 + n)), "2024-01-02", 1);
+            plates.push_back("粤B" + std::to_string(50000 + n));
         }
-        w.findChild<QTabWidget*>()->setCurrentIndex(2);
+        test::queryThroughRelay(w, service_.base(), plates);
         auto* bar = w.findChild<QProgressBar*>(QStringLiteral("进度条_查询"));
         QVERIFY(bar != nullptr);
         QVERIFY(!bar->isVisible());
@@ -153,11 +129,8 @@ private slots:
         QVERIFY(bar->value() < bar->minimum());
     }
 
-    void cleanupTestCase() { service_.reset(); }
-
 private:
-    testing::TempDir folder_{"yhz-query-gui"};
-    std::unique_ptr<service::Service> service_;
+    test::LoopbackService service_{std::chrono::milliseconds(20)};
     std::string free_;
 };
 

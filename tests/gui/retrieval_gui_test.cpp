@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <cstdlib>
 #include <iterator>
 #include <memory>
 
@@ -29,6 +28,7 @@
 #include "net/cookies.h"
 #include "net/http_client.h"
 #include "retrieval/expired_day_file.h"
+#include "support/demo_ca.h"
 #include "support/loopback.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -147,9 +147,7 @@ private slots:
     void initTestCase() {
         applySkin(*qApp);
         caDir_ = std::make_unique<testing::TempDir>("yhz-browser-ca");
-        const std::string command =
-            std::string(YHZ_MAKE_DEMO_CA) + " '" + caDir_->path().string() + "' > /dev/null";
-        QCOMPARE(std::system(command.c_str()), 0);
+        QCOMPARE(testing::makeDemoCa(caDir_->path()), 0);
         sim::SiteSimOptions options;
         options.port = 0;
         options.certificatePath = (caDir_->path() / "server.pem").string();

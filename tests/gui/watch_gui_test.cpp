@@ -3,15 +3,12 @@
 // list's window, a plate freed in the service's data told on the screen, and
 // "继续查询" beside the counters.
 
-#include <sqlite3.h>
-
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 
@@ -22,8 +19,8 @@
 #include "app/watch_dialog.h"
 #include "app/watch_notifier.h"
 #include "query/plate_watch.h"
-#include "demo/service/registry.h"
-#include "demo/service/service.h"
+#include "relay_window.h"
+#include "support/loopback_service.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -36,34 +33,17 @@ private slots:
     void initTestCase() {
         applySkin(*qApp);
         std::filesystem::remove(MainWindow::watchFile());
-        const std::string db = (folder_.path() / "service.sqlite").string();
-        std::string error;
-        service::ServiceOptions options;
-        options.port = 0;
-        options.databasePath = db;
-        options.relayDelay = std::chrono::milliseconds(20);
-        service_ = service::Service::start(options, &error);
-        QVERIFY2(service_ != nullptr, error.c_str());
-        auto registry = service::Registry::open(db, &error);
-        QVERIFY(registry != nullptr);
-        QVERIFY(registry->markTaken("粤B66611"));
-        QCOMPARE(registry->lookupPlate("粤B66612"), service::Registry::Plate::Free);
-        database_ = db;
+        QVERIFY2(service_.started(), service_.error().c_str());
+        QVERIFY(service_.registry().markTaken("粤B66611"));
+        QCOMPARE(service_.registry().lookupPlate("粤B66612"), service::Registry::Plate::Free);
     }
 
     void aPlateWatchedFromTheListIsToldOnTheScreenOnceItFrees() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const std::string base = "http://127.0.0.1:" + std::to_string(service_->port());
-        w.useServiceForQueries(base);
-        w.startupValues().setRelayAddress(base + "/relay");
-        w.access().addItem("组合框2", gbk("   线路[ 1 ]"));
+        test::queryThroughRelay(w, service_.base(), {"粤B66611", "粤B66612", "粤B66613"});
         PlateStore& plates = *w.lists().plates;
-        for (const char* plate : {"粤B66611", "粤B66612", "粤B66613"}) {
-            plates.appendNumbered(gbk(plate), "2024-01-02", 1);
-        }
-        w.findChild<QTabWidget*>()->setCurrentIndex(2);
 
         // A run first: the list knows which plate is taken.
         auto* start = w.findChild<QPushButton*>(QStringLiteral("超级按钮_开始查询"));
@@ -100,12 +80,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w.watch().status().checksDone, 1, 20000);
         QVERIFY(w.watchActions().notifier()->popup() == nullptr);
 
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open(database_.c_str(), &db), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(db, "DELETE FROM taken_plates WHERE plate = '粤B66611'", nullptr,
-                              nullptr, nullptr),
-                 SQLITE_OK);
-        sqlite3_close(db);
+        QVERIFY(service_.registry().markFree("粤B66611"));
         w.watch().checkNow();
         QTRY_COMPARE_WITH_TIMEOUT(w.watch().status().checksDone, 2, 20000);
         QTRY_VERIFY(w.watchActions().notifier()->popup() != nullptr);
@@ -137,15 +112,10 @@ private slots:
         QCOMPARE(testing::readFile(MainWindow::watchFile()), gbk("粤B66611\r\n"));
     }
 
-    void cleanupTestCase() {
-        service_.reset();
-        std::filesystem::remove(MainWindow::watchFile());
-    }
+    void cleanupTestCase() { std::filesystem::remove(MainWindow::watchFile()); }
 
 private:
-    testing::TempDir folder_{"yhz-watch-gui"};
-    std::unique_ptr<service::Service> service_;
-    std::string database_;
+    test::LoopbackService service_{std::chrono::milliseconds(20)};
 };
 
 QTEST_MAIN(WatchGuiTest)

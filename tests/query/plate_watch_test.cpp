@@ -7,17 +7,15 @@
 #include "query/plate_watch.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <atomic>
 #include <fstream>
 
 #include "base/control_names.h"
-#include "demo/service/registry.h"
-#include "demo/service/service.h"
 #include "holding_relay.h"
 #include "plates/watch_file.h"
 #include "service_client/service_client.h"
+#include "support/loopback_service.h"
 #include "support/recording_window.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -105,20 +103,13 @@ protected:
 };
 
 TEST_F(PlateWatchTest, APlateFreedBetweenTwoChecksIsToldOnceAndTheListOutlivesARestart) {
-    const std::string db = (folder_.path() / "service.sqlite").string();
-    std::string error;
-    service::ServiceOptions options;
-    options.port = 0;
-    options.databasePath = db;
-    options.relayDelay = 0ms;
-    auto service = service::Service::start(options, &error);
-    ASSERT_NE(service, nullptr) << error;
-    auto registry = service::Registry::open(db, &error);
-    ASSERT_TRUE(registry->markTaken("粤B66601") && registry->markTaken("粤B66602"));
-    ASSERT_EQ(registry->lookupPlate("粤B66603"), service::Registry::Plate::Free);
-    const std::string base = "http://127.0.0.1:" + std::to_string(service->port());
-    auto client = std::make_shared<ServiceClient>(base, HttpLimits{});
-    QueryRun& query = makeQuery(base + "/relay", [client](std::stop_token stop) {
+    test::LoopbackService service(0ms);
+    ASSERT_TRUE(service.started()) << service.error();
+    service::Registry& registry = service.registry();
+    ASSERT_TRUE(registry.markTaken("粤B66601") && registry.markTaken("粤B66602"));
+    ASSERT_EQ(registry.lookupPlate("粤B66603"), service::Registry::Plate::Free);
+    auto client = std::make_shared<ServiceClient>(service.base(), HttpLimits{});
+    QueryRun& query = makeQuery(service.relay(), [client](std::stop_token stop) {
         return client->accessToken("tester", stop);
     });
 
@@ -137,13 +128,8 @@ TEST_F(PlateWatchTest, APlateFreedBetweenTwoChecksIsToldOnceAndTheListOutlivesAR
     EXPECT_EQ(watch.store()->cellText(0, WatchRow::kCheckedAt), "now");
     EXPECT_TRUE(told().empty());
 
-    // Freed in the service's own data, as the demo's README does it.
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle, "DELETE FROM taken_plates WHERE plate = '粤B66601'", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(handle);
+    // Freed in the service's own data.
+    ASSERT_TRUE(registry.markFree("粤B66601"));
     minutes_ += 9;  // not due yet: nothing happens
     watch.poke();
     std::this_thread::sleep_for(100ms);

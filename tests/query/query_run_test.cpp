@@ -15,15 +15,13 @@
 
 #include "base/background_task.h"
 #include "base/control_names.h"
-#include "demo/service/registry.h"
-#include "demo/service/service.h"
 #include "holding_relay.h"
 #include "plates/list_operations.h"
 #include "service_client/service_client.h"
 #include "support/loopback.h"
+#include "support/loopback_service.h"
 #include "support/recording_window.h"
 #include "support/scripted_server.h"
-#include "support/temp_dir.h"
 #include "text/encoding.h"
 
 namespace yhz {
@@ -126,35 +124,23 @@ TEST(QueryRequest, BodyFieldsTypeAndAnswers) {
 class RealRelayTest : public QueryRunTest {
 protected:
     static void SetUpTestSuite() {
-        folder_ = new testing::TempDir("yhz-query");
-        const std::string db = (folder_->path() / "service.sqlite").string();
-        std::string error;
-        service::ServiceOptions options;
-        options.port = 0;
-        options.databasePath = db;
-        options.relayDelay = 0ms;
-        // The first start seeds the demo content; the taken plate goes in after.
-        service_ = service::Service::start(options, &error).release();
-        ASSERT_NE(service_, nullptr) << error;
-        auto registry = service::Registry::open(db, &error);
-        ASSERT_NE(registry, nullptr) << error;
-        ASSERT_TRUE(registry->markTaken("粤B22222"));
+        service_ = new test::LoopbackService(0ms);
+        ASSERT_TRUE(service_->started()) << service_->error();
+        service::Registry& registry = service_->registry();
+        ASSERT_TRUE(registry.markTaken("粤B22222"));
         // Some demo plates are taken; pick free ones of both lengths.
         for (int n = 12345; n < 12400 && (free8_.empty() || free9_.empty()); ++n) {
             const std::string short8 = "粤B" + std::to_string(n);
             const std::string long9 = "粤BD" + std::to_string(n);
-            if (free8_.empty() && registry->lookupPlate(short8) == service::Registry::Plate::Free)
+            if (free8_.empty() && registry.lookupPlate(short8) == service::Registry::Plate::Free)
                 free8_ = short8;
-            if (free9_.empty() && registry->lookupPlate(long9) == service::Registry::Plate::Free)
+            if (free9_.empty() && registry.lookupPlate(long9) == service::Registry::Plate::Free)
                 free9_ = long9;
         }
         ASSERT_FALSE(free8_.empty() || free9_.empty());
     }
-    static void TearDownTestSuite() {
-        delete service_;
-        delete folder_;
-    }
-    static std::string base() { return "http://127.0.0.1:" + std::to_string(service_->port()); }
+    static void TearDownTestSuite() { delete service_; }
+    static std::string base() { return service_->base(); }
 
     QueryRun& makeRealRun() {
         auto client = std::make_shared<ServiceClient>(base(), HttpLimits{});
@@ -163,8 +149,7 @@ protected:
         });
     }
 
-    static inline service::Service* service_ = nullptr;
-    static inline testing::TempDir* folder_ = nullptr;
+    static inline test::LoopbackService* service_ = nullptr;
     static inline std::string free8_;
     static inline std::string free9_;
 };

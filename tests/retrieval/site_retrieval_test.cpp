@@ -23,6 +23,7 @@
 #include "retrieval/retrieval_buttons.h"
 #include "retrieval/site_interface.h"
 #include "retrieval/site_retrieval.h"
+#include "support/demo_ca.h"
 #include "support/loopback.h"
 #include "support/recording_window.h"
 #include "support/temp_dir.h"
@@ -92,9 +93,7 @@ class SiteRetrieval : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         caDir_ = new TempDir("yhz-retrieval-ca");
-        const std::string command =
-            std::string(YHZ_MAKE_DEMO_CA) + " '" + caDir_->path().string() + "' > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(testing::makeDemoCa(caDir_->path()), 0);
         sim::SiteSimOptions options;
         options.port = 0;
         options.certificatePath = (caDir_->path() / "server.pem").string();

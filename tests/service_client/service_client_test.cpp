@@ -1,45 +1,33 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include "base/operation_log.h"
-#include "demo/service/service.h"
 #include "net/http_client.h"
 #include "region/region_catalog.h"
 #include "region/startup_data.h"
 #include "service_client/service_client.h"
 #include "support/loopback.h"
+#include "support/loopback_service.h"
 #include "support/recording_window.h"
 #include "text/encoding.h"
 
 namespace yhz {
 namespace {
 
-namespace fs = std::filesystem;
-
 class ServiceClientTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = fs::temp_directory_path() / ("yhz-client-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-        service::ServiceOptions options;
-        options.port = 0;
-        options.databasePath = (folder_ / "service.sqlite").string();
-        options.relayDelay = std::chrono::milliseconds(0);
-        std::string error;
-        service_ = service::Service::start(options, &error).release();
-        ASSERT_NE(service_, nullptr) << error;
+        service_ = new test::LoopbackService(std::chrono::milliseconds(0));
+        ASSERT_TRUE(service_->started()) << service_->error();
     }
     static void TearDownTestSuite() {
         delete service_;
         service_ = nullptr;
-        fs::remove_all(folder_);
     }
-    static std::string base() { return "http://127.0.0.1:" + std::to_string(service_->port()); }
+    static std::string base() { return service_->base(); }
 
-    static inline service::Service* service_ = nullptr;
-    static inline fs::path folder_;
+    static inline test::LoopbackService* service_ = nullptr;
 };
 
 TEST_F(ServiceClientTest, ServiceInformationArrivesInGbk) {

@@ -250,8 +250,10 @@ std::chrono::steady_clock::time_point LatencyProxy::lastReply() const {
     return Clock::time_point(Clock::duration(lastReply_.load()));
 }
 
+// Stopping the loop leaves its handlers unrun; the io_context destroys them
+// when the engine goes, after the thread has ended, and with them the last
+// owners of the sessions, whose sockets close then.
 LatencyProxy::~LatencyProxy() {
-    asio::post(engine_->io, [engine = engine_.get()] { engine->closeAll(); });
     engine_->io.stop();
     thread_.join();
 }

@@ -122,10 +122,8 @@ RunningServer::~RunningServer() {
     thread_.join();
 }
 
-namespace {
-
 int boundLoopbackSocket(int& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -139,7 +137,13 @@ int boundLoopbackSocket(int& port) {
     return fd;
 }
 
-}  // namespace
+int acceptWithin(int fd, int withinMs) {
+    pollfd listening{fd, POLLIN, 0};
+    if (poll(&listening, 1, withinMs) <= 0) {
+        return -1;
+    }
+    return accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+}
 
 SilentListener::SilentListener() {
     fd_ = boundLoopbackSocket(port_);
@@ -170,16 +174,13 @@ void DrippingServer::serve(std::stop_token stop) {
     std::vector<int> clients;
     auto next = std::chrono::steady_clock::now();
     while (!stop.stop_requested()) {
-        pollfd listener{fd_, POLLIN, 0};
-        if (poll(&listener, 1, 20) > 0) {
-            const int client = accept(fd_, nullptr, nullptr);
-            if (client >= 0) {
-                static constexpr char kHead[] =
-                    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
-                    "Content-Length: 100000000\r\n\r\n";
-                (void)send(client, kHead, sizeof kHead - 1, MSG_NOSIGNAL);
-                clients.push_back(client);
-            }
+        const int taken = acceptWithin(fd_, 20);
+        if (taken >= 0) {
+            static constexpr char kHead[] =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                "Content-Length: 100000000\r\n\r\n";
+            (void)send(taken, kHead, sizeof kHead - 1, MSG_NOSIGNAL);
+            clients.push_back(taken);
         }
         if (std::chrono::steady_clock::now() >= next) {
             next += interval_;
@@ -209,11 +210,7 @@ RawReplyServer::~RawReplyServer() {
 
 void RawReplyServer::serve(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        pollfd listening{fd_, POLLIN, 0};
-        if (poll(&listening, 1, 20) <= 0) {
-            continue;
-        }
-        const int client = accept(fd_, nullptr, nullptr);
+        const int client = acceptWithin(fd_, 20);
         if (client < 0) {
             continue;
         }

@@ -119,4 +119,12 @@ private:
 // A loopback port on which nothing listens.
 int closedPort();
 
+// A TCP socket bound to an ephemeral loopback port, not yet listening; its
+// port in `port`. Throws when there is none.
+int boundLoopbackSocket(int& port);
+
+// A connection taken from the listening `fd`; -1 when none came within
+// `withinMs`, so that an accept loop can look at its stop request.
+int acceptWithin(int fd, int withinMs);
+
 }  // namespace yhz::test

@@ -1,7 +1,5 @@
 #include "support/scripted_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+
+#include "support/loopback.h"
 
 namespace yhz::test {
 namespace {
@@ -52,17 +52,10 @@ std::size_t contentLength(const std::string& head) {
 }  // namespace
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener_, 64) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("scripted server: no loopback port");
+    listener_ = boundLoopbackSocket(port_);
+    if (listen(listener_, 64) != 0) {
+        throw std::runtime_error("scripted server: cannot listen");
     }
-    port_ = ntohs(address.sin_port);
     acceptor_ = std::jthread([this](std::stop_token stop) { acceptLoop(stop); });
 }
 
@@ -76,11 +69,7 @@ ScriptedServer::~ScriptedServer() {
 
 void ScriptedServer::acceptLoop(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        pollfd listening{listener_, POLLIN, 0};
-        if (poll(&listening, 1, kPollMs) <= 0) {
-            continue;
-        }
-        const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = acceptWithin(listener_, kPollMs);
         if (fd < 0) {
             continue;
         }

@@ -5,18 +5,18 @@
 
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <thread>
 
 #include "support/raw_client.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace yhz::service {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::RawClient;
+using testing::ServerProcess;
 
 class ServiceProcess : public ::testing::Test {
 protected:
@@ -25,13 +25,12 @@ protected:
         // read keeps a handler writing.
         const std::string zip = (dir.path() / "package.zip").string();
         std::ofstream(zip, std::ios::binary) << std::string(48 * 1024 * 1024, 'z');
-        process = std::make_unique<ChildProcess>(
+        process = std::make_unique<ServerProcess>(
             std::vector<std::string>{YHZ_SERVICE_PROGRAM, "--port", "0", "--data",
-                                     (dir.path() / "s.sqlite").string(), "--package", zip});
-        ASSERT_TRUE(process->waitForOutput("\n", 60s)) << process->output();
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(process->output(), m, std::regex(":(\\d+)\n")));
-        port = std::stoi(m[1].str());
+                                     (dir.path() / "s.sqlite").string(), "--package", zip},
+            ":(\\d+)\n");
+        port = process->port();
+        ASSERT_NE(port, 0) << process->output();
     }
     int get(const std::string& path) {
         httplib::Client c("127.0.0.1", port);
@@ -41,7 +40,7 @@ protected:
     }
 
     testing::TempDir dir{"yhz-service-hostile"};
-    std::unique_ptr<ChildProcess> process;
+    std::unique_ptr<ServerProcess> process;
     int port = 0;
 };
 
@@ -85,10 +84,7 @@ TEST_F(ServiceProcess, ServesOthersWhileFortyClientsDripAndEndsPromptlyOnSigterm
         slow.back()->send("GET /update/package.zip HTTP/1.1\r\n\r\n");
     }
     std::this_thread::sleep_for(300ms);
-    auto ended = process->terminate(5s);
-    ASSERT_TRUE(ended.has_value());
-    EXPECT_LT(ended->after, 2s);
-    EXPECT_TRUE(WIFEXITED(ended->status) && WEXITSTATUS(ended->status) == 0) << ended->status;
+    EXPECT_TRUE(process->endsPromptlyOnSigterm());
 }
 
 }  // namespace

@@ -4,36 +4,33 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <cstdlib>
 #include <memory>
-#include <regex>
-#include <thread>
 
+#include "support/demo_ca.h"
 #include "support/raw_client.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace yhz::sim {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::RawClient;
+using testing::ServerProcess;
 
 constexpr const char* kHost = "js-yc.localhost";
 
 class SimProcess : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string ca =
-            std::string(YHZ_MAKE_DEMO_CA) + " '" + dir.path().string() + "' > /dev/null";
-        ASSERT_EQ(std::system(ca.c_str()), 0);
-        process = std::make_unique<ChildProcess>(std::vector<std::string>{
-            YHZ_SIM_PROGRAM, "--port", "0", "--cert", (dir.path() / "server.pem").string(), "--key",
-            (dir.path() / "server.key").string()});
-        ASSERT_TRUE(process->waitForOutput("\n", 60s)) << process->output();
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(process->output(), m, std::regex("localhost:(\\d+)")));
-        port = std::stoi(m[1].str());
+        ASSERT_EQ(testing::makeDemoCa(dir.path()), 0);
+        process = std::make_unique<ServerProcess>(
+            std::vector<std::string>{YHZ_SIM_PROGRAM, "--port", "0", "--cert",
+                                     (dir.path() / "server.pem").string(), "--key",
+                                     (dir.path() / "server.key").string()},
+            "localhost:(\\d+)");
+        port = process->port();
+        ASSERT_NE(port, 0) << process->output();
     }
     int page() {
         httplib::SSLClient c(kHost, port);
@@ -46,7 +43,7 @@ protected:
     }
 
     testing::TempDir dir{"yhz-sim-hostile"};
-    std::unique_ptr<ChildProcess> process;
+    std::unique_ptr<ServerProcess> process;
     int port = 0;
 };
 
@@ -81,10 +78,7 @@ TEST_F(SimProcess, ServesOthersWhileFortyClientsDripAndEndsPromptlyOnSigterm) {
             client->send("X-More: 1\r\n");
         EXPECT_EQ(page(), 200);
     }
-    auto ended = process->terminate(5s);
-    ASSERT_TRUE(ended.has_value());
-    EXPECT_LT(ended->after, 2s);
-    EXPECT_TRUE(WIFEXITED(ended->status) && WEXITSTATUS(ended->status) == 0) << ended->status;
+    EXPECT_TRUE(process->endsPromptlyOnSigterm());
 }
 
 }  // namespace

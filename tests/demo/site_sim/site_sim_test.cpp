@@ -8,6 +8,7 @@
 
 #include "demo/site_sim/site_sim.h"
 #include "demo/world/site_data.h"
+#include "support/demo_ca.h"
 #include "support/temp_dir.h"
 
 namespace yhz::sim {
@@ -30,9 +31,7 @@ class SiteSimTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = new TempDir("yhz-sim-test");
-        const std::string command =
-            std::string(YHZ_MAKE_DEMO_CA) + " '" + dir->path().string() + "' > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        ASSERT_EQ(testing::makeDemoCa(dir->path()), 0);
         SiteSimOptions options;
         options.port = 0;
         options.certificatePath = (dir->path() / "server.pem").string();
