@@ -111,6 +111,14 @@ private:
             tcp().socket().cancel(ignored);
             return;
         }
+        if (kTls && stage == Stage::Idle) {
+            // The wait for a request ends; its handler sends our
+            // close_notify, so the client knows nothing was cut.
+            idleEnded_ = true;
+            error_code ignored;
+            tcp().socket().cancel(ignored);
+            return;
+        }
         closeNow();
     }
 
@@ -144,6 +152,8 @@ private:
         stream_.async_read_some(buffer_.prepare(kReadPiece),
                                 [self = self()](error_code ec, std::size_t n) {
                                     self->buffer_.commit(n);
+                                    if (ec && self->idleEnded_ && !self->closed_)
+                                        return self->finish();
                                     if (ec)
                                         return self->closeNow();
                                     self->awaitRequest();
@@ -152,6 +162,7 @@ private:
 
     void startRequest() {
         started_ = true;
+        idleEnded_ = false;
         enter(Stage::Reading);
         if (served_ > 0)
             arm(Clock::now() + core_.limits.requestDeadline);
@@ -430,7 +441,8 @@ private:
     bool started_ = false;   // a byte of the current request has arrived
     bool timedOut_ = false;  // the request deadline cut the current read
     bool closed_ = false;
-    bool notified_ = false;  // our close_notify has been sent
+    bool notified_ = false;   // our close_notify has been sent
+    bool idleEnded_ = false;  // the idle deadline cut the wait for a request
 };
 
 }  // namespace

@@ -119,10 +119,12 @@ int howTlsEnds(int port, const std::string& request) {
 
 TEST_F(SimProcess, EndsTlsWithItsOwnCloseNotify) {
     for (const std::string request : {
-             // A reply that is the last on its connection, and a refusal.
+             // A reply that is the last on its connection, a refusal, and a
+             // kept connection that goes idle.
              "GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n"
              "Connection: close\r\n\r\n",
              "GET /views/vehxhhdpub.html HTTP/1.1\r\n\r\n",
+             "GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n\r\n",
          }) {
         EXPECT_EQ(howTlsEnds(port, request), SSL_ERROR_ZERO_RETURN) << request;
     }
