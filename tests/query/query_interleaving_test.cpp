@@ -3,7 +3,9 @@
 // random moments, against a relay on loopback that answers by plate and
 // counts the requests it holds at once. After every run: never more than two
 // in flight, each row shows its own plate's answer, and the run's end line
-// says what its counters say. Meant for the thread-sanitizer build, where it
+// says what its counters say. The relay drops each kept connection at once,
+// so now and then a request on one fails; such a row is grey with "Err.失败",
+// and a check hears a failure. Meant for the thread-sanitizer build, where it
 // drives longest; the seed is printed, and YHZ_STRESS_SEED replays one.
 
 #include <gtest/gtest.h>
@@ -221,7 +223,9 @@ protected:
             query_->askPlates(
                 *plates,
                 [this, plates](int index, const PlateAnswer& answer) {
-                    if (answer.kind != kindOf(replyFor(plates->at(static_cast<size_t>(index))))) {
+                    const PlateAnswer::Kind expected =
+                        kindOf(replyFor(plates->at(static_cast<size_t>(index))));
+                    if (answer.kind != expected && answer.kind != PlateAnswer::Kind::Failed) {
                         ++wrongCheckAnswers_;
                     }
                 },
@@ -259,7 +263,10 @@ protected:
                 EXPECT_TRUE(!complete || notAsked.count(r.plate) == 1) << "never asked";
                 continue;
             }
-            EXPECT_EQ(shown, colourOf(reply));
+            if (shown == kColourGrey && r.date == gbk("Err.失败") && r.status == 0) {
+                continue;  // its exchange failed
+            }
+            EXPECT_EQ(shown, colourOf(reply)) << localToUtf8(r.date);
             EXPECT_EQ(r.status, statusOf(reply));
             EXPECT_EQ(r.expired, reply == Reply::Expired);
         }
