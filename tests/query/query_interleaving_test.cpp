@@ -337,6 +337,10 @@ TEST_F(QueryInterleaving, RandomClicksEditsAndChecksKeepTheCapTheColoursAndTheCo
             stopped = false;
             rebuilt = false;
         };
+        if (rng() % 2 == 0) {
+            watchCheck(rng);  // a check that may just be waiting for a token
+            std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 4));
+        }
         startRun();
         const int events = static_cast<int>(rng() % 7);
         for (int e = 0; e < events; ++e) {
