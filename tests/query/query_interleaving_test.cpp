@@ -42,38 +42,39 @@ using namespace std::chrono_literals;
 
 #if defined(__SANITIZE_THREAD__)
 constexpr auto kDriveFor = 30s;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr auto kDriveFor = 30s;
-#else
-constexpr auto kDriveFor = 6s;
-#endif
 #else
 constexpr auto kDriveFor = 6s;
 #endif
 constexpr int kMaxRounds = 3000;
 
-// What the relay (or the expired list) says of a plate, by its last digit.
-enum class Reply { Available, Occupied, Failed, Other, Expired };
-Reply replyFor(const std::string& plate) {
-    switch (plate.empty() ? '0' : plate.back()) {
-        case '3':
-        case '4':
-        case '5':
-            return Reply::Occupied;
-        case '6':
-            return Reply::Failed;
-        case '7':
-            return Reply::Other;
-        case '9':
-            return Reply::Expired;
-        default:
-            return Reply::Available;
-    }
+// What a plate is told, by its last digit: the relay's reply (those ending
+// in 9 are expired plates, never sent), and what the row and a check show.
+struct Told {
+    const char* reply;  // UTF-8
+    PlateAnswer::Kind kind;
+    ColourRef colour;
+    std::int32_t status;
+};
+constexpr Told kOk{"ok", PlateAnswer::Kind::Available, kColourGreen, 1};
+constexpr Told kTaken{"已占用", PlateAnswer::Kind::Occupied, kColourRed, 2};
+constexpr Told kTold[10] = {
+    kOk,
+    kOk,
+    kOk,
+    kTaken,
+    kTaken,
+    kTaken,
+    {"", PlateAnswer::Kind::Failed, kColourGrey, 0},
+    {"busy", PlateAnswer::Kind::Other, kColourGrey, 0},
+    kOk,
+    {"", PlateAnswer::Kind::Expired, kColourBlue, 0},
+};
+const Told& toldOf(const std::string& plate) {
+    return kTold[plate.empty() ? 0 : (plate.back() - '0') % 10];
 }
 
-// Answers each plate as replyFor() says, after a short pause, so that
-// requests overlap; counts the most it ever held at once.
+// Answers each plate as kTold says, after a short pause, so that requests
+// overlap; counts the most it ever held at once.
 class PlateRelay {
 public:
     PlateRelay() {
@@ -87,20 +88,7 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1 + plate.size() % 5));
             --inFlight_;
-            switch (replyFor(plate)) {
-                case Reply::Available:
-                    res.set_content("ok", "text/plain");
-                    break;
-                case Reply::Occupied:
-                    res.set_content(gbk("已占用"), "text/plain");
-                    break;
-                case Reply::Other:
-                    res.set_content("busy", "text/plain");
-                    break;
-                default:
-                    res.set_content("", "text/plain");
-                    break;
-            }
+            res.set_content(gbk(toldOf(plate).reply), "text/plain");
         });
         running_ = std::make_unique<test::RunningServer>(std::move(server));
     }
@@ -114,38 +102,6 @@ private:
     std::atomic<int> most_{0};
     std::unique_ptr<test::RunningServer> running_;
 };
-
-std::optional<ColourRef> colourOf(Reply reply) {
-    switch (reply) {
-        case Reply::Available:
-            return kColourGreen;
-        case Reply::Occupied:
-            return kColourRed;
-        case Reply::Expired:
-            return kColourBlue;
-        default:
-            return kColourGrey;
-    }
-}
-
-std::int32_t statusOf(Reply reply) {
-    return reply == Reply::Available ? 1 : reply == Reply::Occupied ? 2 : 0;
-}
-
-PlateAnswer::Kind kindOf(Reply reply) {
-    switch (reply) {
-        case Reply::Available:
-            return PlateAnswer::Kind::Available;
-        case Reply::Occupied:
-            return PlateAnswer::Kind::Occupied;
-        case Reply::Expired:
-            return PlateAnswer::Kind::Expired;
-        case Reply::Other:
-            return PlateAnswer::Kind::Other;
-        default:
-            return PlateAnswer::Kind::Failed;
-    }
-}
 
 unsigned chooseSeed() {
     if (const char* given = std::getenv("YHZ_STRESS_SEED")) {
@@ -181,7 +137,7 @@ protected:
         std::vector<std::string> plates;
         for (int k = 0; k < count; ++k) {
             plates.push_back(gbk("粤B") + std::to_string(nextPlate_++));
-            if (replyFor(plates.back()) == Reply::Expired) {
+            if (toldOf(plates.back()).kind == PlateAnswer::Kind::Expired) {
                 expired_->append(plates.back());
             }
         }
@@ -224,7 +180,7 @@ protected:
                 *plates,
                 [this, plates](int index, const PlateAnswer& answer) {
                     const PlateAnswer::Kind expected =
-                        kindOf(replyFor(plates->at(static_cast<size_t>(index))));
+                        toldOf(plates->at(static_cast<size_t>(index))).kind;
                     if (answer.kind != expected && answer.kind != PlateAnswer::Kind::Failed) {
                         ++wrongCheckAnswers_;
                     }
@@ -255,7 +211,7 @@ protected:
         });
         for (size_t k = 0; k < rows.size(); ++k) {
             const PlateRow& r = rows[k];
-            const Reply reply = replyFor(r.plate);
+            const Told& told = toldOf(r.plate);
             const std::optional<ColourRef> shown = shownColour(static_cast<int>(k), r);
             SCOPED_TRACE(localToUtf8(r.plate) + " in row " + std::to_string(k));
             if (!shown) {
@@ -266,9 +222,9 @@ protected:
             if (shown == kColourGrey && r.date == gbk("Err.失败") && r.status == 0) {
                 continue;  // its exchange failed
             }
-            EXPECT_EQ(shown, colourOf(reply)) << localToUtf8(r.date);
-            EXPECT_EQ(r.status, statusOf(reply));
-            EXPECT_EQ(r.expired, reply == Reply::Expired);
+            EXPECT_EQ(shown, told.colour) << localToUtf8(r.date);
+            EXPECT_EQ(r.status, told.status);
+            EXPECT_EQ(r.expired, told.kind == PlateAnswer::Kind::Expired);
         }
     }
 
