@@ -516,12 +516,20 @@ void QueryRun::finish(const std::shared_ptr<Run>& run, std::stop_token stop) {
         if (!stop.stop_requested()) {
             endLine = takeEndLineLocked(*run);
         }
+        if (endLine) {
+            // Still counted until the line is out, so that whoever waits for
+            // the run's workers finds its line written.
+            ++run->active;
+        }
         // Under the lock: once the controller sees the count drop, nothing
-        // of this worker but the end line touches the run any more.
+        // of this worker touches the run any more.
         slotFreed_.notify_all();
     }
     if (endLine) {
         logEnd(*endLine);
+        const std::scoped_lock lock(lock_);
+        --run->active;
+        slotFreed_.notify_all();
     }
 }
 
