@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "base/background_task.h"
 #include "demo/service/service.h"
@@ -299,6 +302,7 @@ TEST_F(Update, theStartAfterAKilledUpdateUndoesOrFinishesIt) {
         writeFile(zip, package, fs::perms(0644));
         pid_t pid = -1;
         std::vector<std::string> args = {YHZ_INTERRUPTED_UPDATE,
+                                         "replace",
                                          dir_.path().string(),
                                          program_.string(),
                                          gbk("云海舟"),
@@ -342,6 +346,175 @@ TEST_F(Update, theStartAfterAKilledUpdateUndoesOrFinishesIt) {
         const RecoveryReport again = recoverInterruptedUpdates(dir_.path().string(), "");
         EXPECT_EQ(again.finished + again.undone, 0);
     }
+}
+
+// Runs a helper of interrupted_update.cpp and waits for it; its wait status.
+int runHelper(std::vector<std::string> args) {
+    args.insert(args.begin(), YHZ_INTERRUPTED_UPDATE);
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// A real update, downloaded from the service and started, killed with
+// SIGKILL at every point where a crash leaves a different journal or folder,
+// then the program started again, in place and after the whole folder was
+// moved; a second start while the update downloads, replaces and awaits its
+// confirmation; a notice that stands before the new program's window; and
+// a package whose program is not the published version. Each time the
+// folder ends as exactly the old program with its files or exactly the new
+// one, data/ untouched and nothing left behind.
+TEST_F(Update, anUpdateEndsWholeOldOrWholeNewAfterACrashAtAnyPointOrASecondStart) {
+    const fs::path control = dir_.path().string() + "-control";
+    const fs::path moved = dir_.path().string() + "-moved";
+    fs::create_directory(control);
+    auto newProgram = [&](const std::string& version) {
+        return "#!/bin/sh\nexec '" + std::string(YHZ_INTERRUPTED_UPDATE) + "' program '" +
+               control.string() + "' " + version + " \"$0\" \"$@\"\n";
+    };
+    auto publish = [&](const std::string& version) {
+        ASSERT_TRUE(test::writeZip(
+            served().string(), {{.name = "云海舟", .content = newProgram(version), .mode = 0100755},
+                                {.name = "readme.txt", .content = "new notes"},
+                                {.name = "lib/notes.txt", .content = "what is new"}}));
+    };
+    const fs::path folder = dir_.path();
+    auto resetFolder = [&] {
+        for (const fs::path& p : {folder, moved}) {
+            fs::remove_all(p);
+        }
+        for (const auto& entry : fs::directory_iterator(control)) {
+            fs::remove(entry.path());
+        }
+        fs::create_directories(folder / "data/sub");
+        writeFile(program_, "the program of this run", fs::perms(0755));
+        writeFile(folder / "readme.txt", "old notes", fs::perms(0644));
+        writeFile(folder / "data/keep.txt", "expired plates", fs::perms(0644));
+        writeFile(folder / "data/sub/plates.txt", "京A12345", fs::perms(0600));
+    };
+    resetFolder();
+    const auto oldFolder = snapshot(folder);
+    auto isNew = [&](const std::map<std::string, std::string>& now) {
+        std::map<std::string, std::string> expected;
+        for (const auto& [path, what] : oldFolder) {
+            if (path.rfind("data", 0) == 0) {
+                expected[path] = what;
+            }
+        }
+        expected["readme.txt"] = "file 420 new notes";
+        expected["lib"] = now.count("lib") ? now.at("lib") : "missing";
+        expected["lib/notes.txt"] = "file 420 what is new";
+        expected["云海舟[2.2.0]"] = "file 493 " + newProgram("2.2.0");
+        return now == expected;
+    };
+    auto update = [&](int crash, int pause) {
+        const std::optional<ServiceInfo> info = offer(service_->port());
+        return runHelper({"update", control.string(), folder.string(), program_.string(),
+                          info->packageAddress, info->packageName, info->latestVersion,
+                          info->packageSize, info->packageSha256, std::to_string(crash),
+                          std::to_string(pause)});
+    };
+    auto readControl = [&](const char* name) { return readFile(control / name); };
+    // The next start, once whatever the update started has ended.
+    auto startAgain = [&](const fs::path& where) {
+        for (int k = 0; k < 500; ++k) {
+            const int fd = ::open((control / "instance.lock").c_str(), O_RDWR | O_CREAT, 0644);
+            const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            ::close(fd);
+            if (free) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return runHelper({"program", control.string(), "2.1.2", (where / "yunhaizhou").string()});
+    };
+
+    publish("2.2.0");
+    for (const bool move : {false, true}) {
+        int killed = 0;
+        std::string outcomes;  // o for old, n for new, per point
+        for (int point = 1; point < 100; ++point) {
+            SCOPED_TRACE((move ? "moved, point " : "in place, point ") + std::to_string(point));
+            resetFolder();
+            const int status = update(point, -1);
+            if (WIFEXITED(status)) {
+                ASSERT_EQ(WEXITSTATUS(status), 0) << readControl("notices.txt");
+                break;  // past the last point: the update ran whole
+            }
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            ++killed;
+            const fs::path where = move ? moved : folder;
+            if (move) {
+                fs::rename(folder, moved);
+            }
+            EXPECT_EQ(WEXITSTATUS(startAgain(where)), 0);
+            const auto now = snapshot(where);
+            outcomes += now == oldFolder ? 'o' : isNew(now) ? 'n' : '?';
+            EXPECT_NE(readControl("windows.txt").find("yunhaizhou"), std::string::npos);
+        }
+        // The package's line; five moves and a folder, each a line and the
+        // step taken; the start's line and the done: the old program is back
+        // after every point until the new one has confirmed.
+        EXPECT_EQ(killed, 15);
+        EXPECT_EQ(outcomes, std::string(14, 'o') + "n");
+    }
+
+    struct Stage {
+        const char* what;
+        int pause;
+    };
+    for (const Stage& stage : {Stage{"download", 1}, Stage{"replace", 5}, Stage{"confirm", 1000}}) {
+        SCOPED_TRACE(stage.what);
+        resetFolder();
+        int finished = -1;
+        std::thread run([&] { finished = update(-1, stage.pause); });
+        for (int k = 0; k < 1000 && !fs::exists(control / "paused"); ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(fs::exists(control / "paused"));
+        const auto during = snapshot(folder);
+        EXPECT_EQ(WEXITSTATUS(runHelper({"program", control.string(), "2.1.2",
+                                         program_.string()})),
+                  0);
+        EXPECT_EQ(readControl("notices.txt"), "请勿重复打开！\n");
+        EXPECT_EQ(snapshot(folder), during);
+        std::ofstream{control / "go"};
+        run.join();
+        EXPECT_TRUE(WIFEXITED(finished) && WEXITSTATUS(finished) == 0)
+            << readControl("notices.txt");
+        EXPECT_TRUE(isNew(snapshot(folder)));
+    }
+
+    // The new program confirms before its notice waits for the user.
+    resetFolder();
+    std::ofstream{control / "notice-open"};
+    const int status = update(-1, -1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readControl("notices.txt");
+    EXPECT_NE(readControl("notices.txt").find("无法确认"), std::string::npos);
+    fs::remove(control / "notice-open");
+    EXPECT_EQ(WEXITSTATUS(startAgain(folder)), 0);
+    EXPECT_NE(readControl("windows.txt").find("云海舟[2.2.0]"), std::string::npos);
+    EXPECT_TRUE(isNew(snapshot(folder)));
+
+    // A package whose program still calls itself the running version: undone,
+    // and said so; no second update from inside the first.
+    publish("2.1.2");
+    resetFolder();
+    const int mismatch = update(-1, -1);
+    EXPECT_TRUE(WIFEXITED(mismatch) && WEXITSTATUS(mismatch) == 1);
+    EXPECT_EQ(readControl("notices.txt"),
+              "安装包中的程序与发布的版本不符，已恢复原来的软件，本次不更新。\n");
+    EXPECT_EQ(snapshot(folder), oldFolder);
+    fs::remove_all(control);
 }
 
 TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {
