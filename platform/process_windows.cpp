@@ -72,8 +72,8 @@ Program startProgram(const std::string& path, const std::string& argument) {
     if (!extra.empty()) {
         line += L" \"" + extra + L"\"";
     }
-    return start(program.c_str(), line,
-                 CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, SW_SHOWNORMAL);
+    return start(program.c_str(), line, CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
+                 SW_SHOWNORMAL);
 }
 
 bool programEnded(Program program) {

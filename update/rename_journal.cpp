@@ -55,8 +55,7 @@ void removeIfEmptyFolder(const std::string& path) {
 // A relative name that stays inside the folder it is read against: no
 // empty, "." or ".." part, no root, and (on Windows) no drive.
 bool confined(const std::string& relative) {
-    if (relative.empty() || relative.front() == '/' ||
-        relative.find('\0') != std::string::npos) {
+    if (relative.empty() || relative.front() == '/' || relative.find('\0') != std::string::npos) {
         return false;
     }
 #ifdef _WIN32

@@ -243,9 +243,8 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, UpdateStaging& staging
     const std::string confirmation = folder + "/" + std::string(kConfirmationName);
     if (!steps.start || !steps.start(paths.newExecutable, confirmation, stop)) {
         const bool mismatch = kindOf(folder + "/" + std::string(kMismatchName)) == Kind::File;
-        ReplaceResult result = undo(mismatch
-                                        ? "the new program is not the version the offer named"
-                                        : "the new program did not confirm that it runs");
+        ReplaceResult result = undo(mismatch ? "the new program is not the version the offer named"
+                                             : "the new program did not confirm that it runs");
         result.versionMismatch = mismatch;
         return result;
     }

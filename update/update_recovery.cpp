@@ -140,8 +140,7 @@ SettledUpdates settleEarlierUpdates(const std::string& directory,
         if (start->version != programVersion) {
             // Confirming would keep a program that goes on offering itself
             // the same update; the run that started this one undoes it.
-            std::fprintf(stderr,
-                         "yunhaizhou: this program is not the version its update named\n");
+            std::fprintf(stderr, "yunhaizhou: this program is not the version its update named\n");
             if (!living) {
                 std::error_code ec;
                 if (RenameJournal::undo(*steps)) {

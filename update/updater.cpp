@@ -154,8 +154,8 @@ void Updater::run(std::stop_token stop) {
         const std::lock_guard lock(mutex_);
         phase_ = UpdatePhase::Replacing;
     }
-    const ReplaceResult result = replaceAndRestart(
-        paths, staging, request_.runningExecutable, {options_.beforeStart, options_.start}, stop);
+    const ReplaceResult result = replaceAndRestart(paths, staging, request_.runningExecutable,
+                                                   {options_.beforeStart, options_.start}, stop);
     switch (result.outcome) {
         case ReplaceOutcome::Restarted: {
             const std::lock_guard lock(mutex_);

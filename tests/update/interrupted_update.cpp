@@ -112,7 +112,8 @@ struct Service : yhz::ServiceInfoSource {
 
 struct Launcher : yhz::UpdateLauncher {
     std::string version, self, handedOver;
-    void runUpdate(const std::string&, const yhz::ServiceInfo&, const yhz::SignedPackage&) override {
+    void runUpdate(const std::string&, const yhz::ServiceInfo&,
+                   const yhz::SignedPackage&) override {
         record("notices.txt", "update offered");
     }
     bool startedByUpdate() const override { return !handedOver.empty(); }

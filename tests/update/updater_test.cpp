@@ -2,10 +2,10 @@
 // served by the real service on a loopback port: the good one restarts into
 // the new program, every failure leaves the folder exactly as it was.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "support/signing_key.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
+#include "update/rename_journal.h"
 #include "update/update_recovery.h"
 #include "update/updater.h"
 #include "zip_writer.h"
@@ -58,6 +60,8 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
             items[rel] = "link " + fs::read_symlink(p).string();
         } else if (fs::is_directory(status)) {
             items[rel] = "folder " + perms;
+        } else if (!fs::is_regular_file(status)) {
+            items[rel] = "other " + perms;
         } else {
             items[rel] = "file " + perms + " " + readFile(p);
         }
@@ -482,8 +486,7 @@ TEST_F(Update, anUpdateEndsWholeOldOrWholeNewAfterACrashAtAnyPointOrASecondStart
         }
         ASSERT_TRUE(fs::exists(control / "paused"));
         const auto during = snapshot(folder);
-        EXPECT_EQ(WEXITSTATUS(runHelper({"program", control.string(), "2.1.2",
-                                         program_.string()})),
+        EXPECT_EQ(WEXITSTATUS(runHelper({"program", control.string(), "2.1.2", program_.string()})),
                   0);
         EXPECT_EQ(readControl("notices.txt"), "请勿重复打开！\n");
         EXPECT_EQ(snapshot(folder), during);
@@ -515,6 +518,52 @@ TEST_F(Update, anUpdateEndsWholeOldOrWholeNewAfterACrashAtAnyPointOrASecondStart
               "安装包中的程序与发布的版本不符，已恢复原来的软件，本次不更新。\n");
     EXPECT_EQ(snapshot(folder), oldFolder);
     fs::remove_all(control);
+}
+
+// Journals this program never wrote are kept, said, and never acted on:
+// lines that leave the program folder, a link, a pipe (which must not make
+// the start wait), one too large to be a journal.
+TEST_F(Update, aJournalThatIsNoneOfOursIsKeptAndNeverActedOn) {
+    const fs::path victim = dir_.path().string() + "-victim.txt";
+    writeFile(victim, "outside the program folder", fs::perms(0644));
+    const fs::path real = dir_.path().string() + "-journal";
+    writeFile(real, "move\tyunhaizhou\tmoved\n", fs::perms(0644));
+    const std::map<std::string, std::function<void(const fs::path&)>> journals = {
+        {"a ../ line",
+         [&](const fs::path& j) {
+             writeFile(j, "move\t../" + victim.filename().string() + "\tgone\n", fs::perms(0600));
+         }},
+        {"an absolute line",
+         [&](const fs::path& j) {
+             writeFile(j, "package\t" + victim.string() + "\n", fs::perms(0600));
+         }},
+        {"a link", [&](const fs::path& j) { fs::create_symlink(real, j); }},
+        {"a pipe", [&](const fs::path& j) { ASSERT_EQ(::mkfifo(j.c_str(), 0600), 0); }},
+        {"a huge file",
+         [&](const fs::path& j) {
+             writeFile(j, "move\tyunhaizhou\tmoved\n", fs::perms(0600));
+             fs::resize_file(j, RenameJournal::kMaxBytes + 1);
+         }},
+    };
+    for (const auto& [what, plant] : journals) {
+        SCOPED_TRACE(what);
+        const fs::path staging = dir_.path() / ".yhz-update-planted";
+        fs::create_directory(staging);
+        plant(staging / "journal");
+        const auto before = snapshot(dir_.path());
+        const auto started = std::chrono::steady_clock::now();
+        const SettledUpdates settled =
+            settleEarlierUpdates(dir_.path().string(), program_.string(), "2.1.2", "");
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_EQ(settled.state, EarlierUpdate::None);
+        ASSERT_EQ(settled.recovery.refused.size(), 1u);
+        EXPECT_EQ(settled.recovery.refused[0], staging.string());
+        EXPECT_EQ(snapshot(dir_.path()), before);
+        EXPECT_EQ(readFile(victim), "outside the program folder");
+        fs::remove_all(staging);
+    }
+    fs::remove(victim);
+    fs::remove(real);
 }
 
 TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {
