@@ -1,9 +1,11 @@
 #include "update/update_recovery.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "platform/files.h"
 #include "update/rename_journal.h"
@@ -15,6 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Step = RenameJournal::Step;
+
+// How long a confirmed program waits for the run that started it to finish
+// the update: that run looks for the confirmation every 20 ms.
+constexpr int kFinishPolls = 500;
 
 // The unpacking folders of updates in the program folder.
 std::vector<fs::path> stagingFolders(const std::string& directory) {
@@ -133,7 +139,7 @@ SettledUpdates settleEarlierUpdates(const std::string& directory,
         const std::string journal = journalOf(staging);
         const std::optional<std::vector<Step>> steps = RenameJournal::read(journal);
         const Step* start = steps ? startOf(*steps, runningExecutable) : nullptr;
-        const bool living = RenameJournal::inUse(journal);
+        bool living = RenameJournal::inUse(journal);
         if (start == nullptr || (living && platform::utf8Text(staging.filename()) != handedOver)) {
             continue;
         }
@@ -158,7 +164,13 @@ SettledUpdates settleEarlierUpdates(const std::string& directory,
         }
         settled.state = EarlierUpdate::Confirmed;
         // The run that started this one finishes the update once it sees the
-        // mark; when it is gone already, this run does.
+        // mark; this run waits for that, so that no update of its own can
+        // begin while the last one still has files to remove. When that run
+        // is gone, this one finishes it.
+        for (int k = 0; living && k < kFinishPolls; ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            living = RenameJournal::inUse(journal);
+        }
         if (!living) {
             finish(*steps, staging, runningExecutable);
         }
