@@ -165,13 +165,16 @@ SettledUpdates settleEarlierUpdates(const std::string& directory,
         settled.state = EarlierUpdate::Confirmed;
         // The run that started this one finishes the update once it sees the
         // mark; this run waits for that, so that no update of its own can
-        // begin while the last one still has files to remove. When that run
-        // is gone, this one finishes it.
+        // begin while the last one still has files to remove. What that run
+        // committed it removes itself (or the next start does); an update it
+        // left uncommitted, ending first, this run finishes.
         for (int k = 0; living && k < kFinishPolls; ++k) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             living = RenameJournal::inUse(journal);
         }
-        if (!living) {
+        const std::optional<std::vector<Step>> now = RenameJournal::read(journal);
+        if (!living && platform::fileKind(journal) == platform::FileKind::File && now &&
+            !has(*now, Step::Done)) {
             finish(*steps, staging, runningExecutable);
         }
     }

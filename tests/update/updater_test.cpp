@@ -502,6 +502,10 @@ TEST_F(Update, anUpdateEndsWholeOldOrWholeNewAfterACrashAtAnyPointOrASecondStart
     std::ofstream{control / "notice-open"};
     const int status = update(-1, -1);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readControl("notices.txt");
+    for (int k = 0; k < 500 && readControl("notices.txt").find("无法确认") == std::string::npos;
+         ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_NE(readControl("notices.txt").find("无法确认"), std::string::npos);
     fs::remove(control / "notice-open");
     EXPECT_EQ(WEXITSTATUS(startAgain(folder)), 0);
