@@ -20,7 +20,7 @@ struct ReplaceSteps {
     // single-instance claim go here, or the new program would meet it).
     std::function<void()> beforeStart;
     // Starts the program file; true once it has confirmed that it runs by
-    // making the file `confirmation` (see confirmUpdateStart()).
+    // making the file `confirmation` (see settleEarlierUpdates()).
     std::function<bool(const std::string& path, const std::string& confirmation,
                        std::stop_token stop)>
         start;

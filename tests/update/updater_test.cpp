@@ -70,7 +70,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 }
 
 // The new program of the tests: says where it was started from, and
-// confirms that it runs as the real one does once its window shows.
+// confirms that it runs as the real one does once its start checks pass.
 const std::string kNewProgram =
     "#!/bin/sh\nprintf '%s' \"$0\" > \"$(dirname \"$0\")/started.txt\"\n"
     "for d in \"$(dirname \"$0\")\"/.yhz-update-*; do : > \"$d/confirmed\"; done\n";
