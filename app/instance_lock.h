@@ -15,7 +15,7 @@ public:
     InstanceClaim claim() override;
     // Gives the claim up before the process ends without unwinding, or
     // before this run starts its successor. Callable from any thread.
-    void release() {
+    void release() override {
         const std::lock_guard lock(mutex_);
         if (lock_) {
             lock_->unlock();

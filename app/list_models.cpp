@@ -118,6 +118,13 @@ QVariant PlateListModel::paintData(const QModelIndex& index, int role) const {
     if (role != Qt::BackgroundRole && role != Qt::ForegroundRole) {
         return {};
     }
+    // The query's colour is the row's own and goes before any entry at the
+    // row's position.
+    if (index.column() == PlateRow::kPlate) {
+        if (const auto background = store_->plateBackground(index.row())) {
+            return toQColor(role == Qt::BackgroundRole ? *background : kColourBlack);
+        }
+    }
     const auto paint = colours_->paint(index.row(), index.column());
     if (!paint) {
         return {};

@@ -2,9 +2,10 @@
 // the orderly end of the run.
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/instance_lock.h"
 #include "app/main_window.h"
@@ -19,29 +20,6 @@
 #include "net/http_client.h"
 #include "platform/process.h"
 #include "startup/start_sequence.h"
-#include "text/encoding.h"
-#include "update/update_recovery.h"
-
-namespace {
-
-// An update an earlier run left in the middle is finished or undone before
-// anything else; what could not be put back is said.
-void recoverEarlierUpdates(yhz::MessageBoxes& messages, const std::string& program) {
-    const yhz::RecoveryReport report =
-        yhz::recoverInterruptedUpdates(yhz::programDirectory(), program);
-    if (report.finished + report.undone > 0) {
-        std::fprintf(stderr, "yunhaizhou: earlier updates finished %d, undone %d\n",
-                     report.finished, report.undone);
-    }
-    for (const std::string& kept : report.kept) {
-        messages.showMessage(
-            {yhz::gbk("上次更新没有完成，且未能把所有文件放回原处。没有放回的文件保存在：") +
-                 yhz::utf8ToLocal(kept) + yhz::gbk("（其中的 backup 文件夹是您原来的文件）。"),
-             yhz::gbk("温馨提示："), yhz::MessageButtons::Ok, yhz::MessageIcon::Warning});
-    }
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     // WebEngine needs shared GL contexts set before the application exists.
@@ -55,14 +33,16 @@ int main(int argc, char* argv[]) {
     yhz::HttpClient::setCaBundle(std::string(yhz::profile::kCaBundle));
 
     yhz::OwnerlessMessageBoxes messages;
-    // The system's own name for this program file, the one the program
-    // folder is found from.
-    const std::string program = yhz::platform::runningProgramPath();
-    recoverEarlierUpdates(messages, program);
-
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments()) {
+        arguments.push_back(argument.toStdString());
+    }
     yhz::InstanceLock instance;
     yhz::ProgramServices services{std::string(yhz::profile::kServiceAddress)};
-    yhz::UpdateWindowLauncher updater(instance);
+    // The system's own name for this program file, the one the program
+    // folder is found from. Earlier updates are settled only once this run
+    // holds the single-instance claim (see runStartSequence).
+    yhz::UpdateWindowLauncher updater(instance, yhz::platform::runningProgramPath(), arguments);
     const yhz::StartResult start = yhz::runStartSequence(instance, services, messages, updater);
     if (start.outcome == yhz::StartOutcome::Updated) {
         return yhz::endRun(updater.takeWindow(), instance, start.exitCode);
@@ -74,10 +54,6 @@ int main(int argc, char* argv[]) {
     auto window = std::make_unique<yhz::MainWindow>(
         services.startup(start.info, start.versionForPackageManager));
     window->show();
-    // Once the window is up, an update that started this run may let the
-    // old program go.
-    QTimer::singleShot(0,
-                       [&program] { yhz::confirmUpdateStart(yhz::programDirectory(), program); });
     const int code = QApplication::exec();
     return yhz::endRun(std::move(window), instance, code);
 }

@@ -3,6 +3,8 @@
 // any other window of the run.
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/update_window/update_window.h"
 #include "startup/start_sequence.h"
@@ -13,7 +15,10 @@ class InstanceLock;
 
 class UpdateWindowLauncher final : public UpdateLauncher {
 public:
-    explicit UpdateWindowLauncher(InstanceLock& instance);
+    // `program` is this run's program file; `arguments` are the run's own,
+    // where an updater that started it names its update.
+    UpdateWindowLauncher(InstanceLock& instance, std::string program,
+                         const std::vector<std::string>& arguments);
     ~UpdateWindowLauncher() override;
 
     // Shows the update window modally and returns when it has closed; the
@@ -22,6 +27,8 @@ public:
                    const SignedPackage& package) override;
     // Only a portable program: an installed one is the package manager's.
     bool canReplaceProgram() const override;
+    bool startedByUpdate() const override { return !handedOver_.empty(); }
+    UpdateStartCheck settleEarlierUpdates() override;
 
     // The closed window, for endRun; null when none was opened.
     std::unique_ptr<UpdateWindow> takeWindow();
@@ -30,6 +37,8 @@ private:
     class OwnedMessages;
 
     InstanceLock& instance_;
+    std::string program_;
+    std::string handedOver_;  // the folder of the update that started this run
     std::unique_ptr<OwnedMessages> messages_;
     std::unique_ptr<UpdateWindow> window_;
 };

@@ -4,8 +4,10 @@
 // item data.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plates/row_store.h"
 
@@ -29,6 +31,10 @@ struct PlateRow {
     // blue); the status stays 0.
     bool expired = false;
     std::int32_t status = 0;
+    // The background (0x00BBGGRR) a query gave the 号牌 cell, text black.
+    // Part of the row, so that it moves wherever the row goes and goes with
+    // it: a colour never stays behind at a position for another row.
+    std::optional<std::uint32_t> plateBackground;
 
     // Available, occupied or expired: a query has nothing more to tell.
     bool hasFinalAnswer() const {
@@ -84,19 +90,39 @@ public:
         return findMatching(index, [plate](const PlateRow& r) { return r.plate == plate; }) >= 0;
     }
 
-    // What a new query run starts from: every status back to 0, and the
-    // failure texts of an earlier run gone from the date column.
-    void resetForQuery() {
+    std::optional<std::uint32_t> plateBackground(int row) const {
+        return readRow(row, std::optional<std::uint32_t>(),
+                       [](const PlateRow& r) { return r.plateBackground; });
+    }
+
+    // Every row loses the colour a query gave it.
+    void clearColours() {
         update([](Rows& rows) {
+            for (PlateRow& r : rows) {
+                r.plateBackground.reset();
+            }
+        });
+    }
+
+    // What a new query run starts from: every status back to 0, no colour,
+    // and the failure texts of an earlier run gone from the date column.
+    // Returns the plates of the rows, in order, as the run found them.
+    std::vector<std::string> resetForQuery() {
+        std::vector<std::string> plates;
+        update([&plates](Rows& rows) {
+            plates.reserve(rows.size());
             for (PlateRow& r : rows) {
                 r.status = 0;
                 r.expired = false;
+                r.plateBackground.reset();
                 if (r.queryNote) {
                     r.date.clear();
                     r.queryNote = false;
                 }
+                plates.push_back(r.plate);
             }
         });
+        return plates;
     }
 
     // Rows without a final answer: never asked, failed, or answered with

@@ -19,9 +19,10 @@ std::string machineName();
 using Program = std::intptr_t;
 inline constexpr Program kNoProgram = -1;
 
-// Starts the program file `path` with no arguments, in a session of its own
-// and with none of this process's open files; kNoProgram when it cannot.
-Program startProgram(const std::string& path);
+// Starts the program file `path`, with the one argument `argument` unless it
+// is empty, in a session of its own and with none of this process's open
+// files; kNoProgram when it cannot.
+Program startProgram(const std::string& path, const std::string& argument = {});
 // True, and the program forgotten, once it has ended.
 bool programEnded(Program program);
 // Ends the program (politely first) and forgets it.

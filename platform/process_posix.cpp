@@ -31,7 +31,7 @@ std::string machineName() {
     return host;
 }
 
-Program startProgram(const std::string& path) {
+Program startProgram(const std::string& path, const std::string& argument) {
     posix_spawnattr_t attr;
     posix_spawn_file_actions_t actions;
     if (posix_spawnattr_init(&attr) != 0) {
@@ -55,7 +55,12 @@ Program startProgram(const std::string& path) {
                  posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
 
     std::string program = path;
-    std::vector<char*> argv{program.data(), nullptr};
+    std::string first = argument;
+    std::vector<char*> argv{program.data()};
+    if (!first.empty()) {
+        argv.push_back(first.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = -1;
     // The exec itself happens before posix_spawn returns, so a file that is
     // no program fails here.

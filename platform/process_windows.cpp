@@ -58,14 +58,22 @@ std::string machineName() {
     return utf8Text(std::filesystem::path(std::wstring(name, size)));
 }
 
-Program startProgram(const std::string& path) {
+Program startProgram(const std::string& path, const std::string& argument) {
     const std::wstring program = utf16Of(path);
-    if (program.empty()) {
+    const std::wstring extra = utf16Of(argument);
+    // An argument that is no valid UTF-8, or that a quote would split, is
+    // not passed on as something else.
+    if (program.empty() || extra.empty() != argument.empty() ||
+        extra.find(L'"') != std::wstring::npos) {
         return kNoProgram;
     }
     // Quoted, so that a folder name with spaces stays one argument.
-    return start(program.c_str(), L"\"" + program + L"\"",
-                 CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT, SW_SHOWNORMAL);
+    std::wstring line = L"\"" + program + L"\"";
+    if (!extra.empty()) {
+        line += L" \"" + extra + L"\"";
+    }
+    return start(program.c_str(), line, CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
+                 SW_SHOWNORMAL);
 }
 
 bool programEnded(Program program) {

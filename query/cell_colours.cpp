@@ -41,6 +41,14 @@ void CellColourTable::clearCellColours() {
     markLocked(0, 0, true);
 }
 
+void CellColourTable::useColours() {
+    const std::lock_guard lock(mutex_);
+    if (!inUse_) {
+        inUse_ = true;
+        markLocked(0, 0, true);
+    }
+}
+
 std::optional<CellColourTable::Paint> CellColourTable::paint(int row, int column) const {
     const std::lock_guard lock(mutex_);
     if (!inUse_) {

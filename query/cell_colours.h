@@ -1,9 +1,11 @@
 #pragma once
-// Per-cell colours of the plate list, keyed by row index and column: the
-// query paints a plate's cell grey, blue, green or red. Entries name indices,
-// not rows, so deleting or inserting rows leaves each colour at its index;
-// only clearCellColours() removes them. Every change and lookup is
-// serialised; up to two query workers write while the GUI thread paints.
+// Per-cell colours of the plate list, keyed by row index and column, and
+// whether colours are in use at all. Entries name indices, not rows, so
+// deleting or inserting rows leaves each at its index; only clearCellColours()
+// removes them. That is why the query's grey, blue, green and red are not
+// kept here but in the rows (PlateRow::plateBackground), which a viewer paints
+// ahead of any entry. Every change and lookup is serialised; up to two query
+// workers write while the GUI thread paints.
 
 #include <cstdint>
 #include <functional>
@@ -62,6 +64,11 @@ public:
 
     // Empties the table; does nothing before the first setCellColour().
     void clearCellColours();
+
+    // Colours are in use (cells without an entry paint black on the list's
+    // background) although the table holds none: a query colours the plate
+    // cells through the rows themselves (PlateRow::plateBackground).
+    void useColours();
 
     // How to paint a cell: nullopt before colours are in use (the list paints
     // itself), then the cell's entry, or black on the list's background.

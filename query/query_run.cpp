@@ -26,6 +26,10 @@ struct QueryRun::Run {
     std::int32_t expired = 0;
     std::int32_t active = 0;
     std::int32_t total = 0;
+    // The controller has asked everything it will: the run's end line goes
+    // out once no worker of it is left, so it counts every answer.
+    bool controlEnded = false;
+    bool endLineDone = false;
     QueryProgress::Clock::time_point startedAt = QueryProgress::Clock::now();
     std::optional<QueryProgress::Clock::time_point> endedAt;
 };
@@ -47,11 +51,12 @@ QueryRun::QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores
 
 void QueryRun::startClicked() {
     stores_.colours->clearCellColours();
+    stores_.plates->clearColours();
     begin(false);
 }
 
 void QueryRun::continueClicked() {
-    // The colours stay: they show the answers this run leaves alone.
+    // The colours stay: each is part of its row and shows that row's answer.
     begin(true);
 }
 
@@ -180,8 +185,6 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
 
 void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop) {
     PlateStore& plates = *stores_.plates;
-    Pick pick;
-    int count = 0;
     // Read by `pick` only while dispatch runs, within this call.
     std::vector<AskedRow> chosen;
     if (unfinishedOnly) {
@@ -194,48 +197,59 @@ void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std
                 }
             }
         });
-        count = static_cast<int>(chosen.size());
-        {
-            // Rows may have come or gone since the click counted them.
-            const std::scoped_lock lock(lock_);
-            run->remaining += count - run->total;
-            run->total = count;
-            showCountLocked(*run, control::kRemainingLabel, run->remaining);
-        }
-        pick = [&plates, &chosen](int k) -> std::optional<AskedRow> {
-            const AskedRow& asked = chosen[static_cast<size_t>(k)];
-            return plates.holdsPlate(asked.index, asked.plate) ? std::optional(asked)
-                                                               : std::nullopt;
-        };
     } else {
         // A new run asks about every row again, and what an earlier run wrote
-        // in place of a date goes.
-        plates.resetForQuery();
-        count = plates.rowCount();
-        // The plate the row holds now: the worker asks about this one and
-        // marks only a row that still holds it.
-        pick = [&plates](int k) -> std::optional<AskedRow> {
-            std::optional<PlateRow> current = plates.row(k);
-            return current ? std::optional(AskedRow{k, std::move(current->plate)}) : std::nullopt;
-        };
+        // in place of a date goes. The rows are taken as they are now, not by
+        // position as the run goes: deleting rows above the next one must not
+        // make the walk step over it.
+        std::vector<std::string> found = plates.resetForQuery();
+        chosen.reserve(found.size());
+        for (size_t k = 0; k < found.size(); ++k) {
+            chosen.push_back({static_cast<int>(k), std::move(found[k])});
+        }
     }
+    const int count = static_cast<int>(chosen.size());
+    {
+        // Rows may have come or gone since the click counted them.
+        const std::scoped_lock lock(lock_);
+        run->remaining += count - run->total;
+        run->total = count;
+        showCountLocked(*run, control::kRemainingLabel, run->remaining);
+    }
+    // Each row is asked about while a row still holds its plate, wherever the
+    // list's edits have moved it.
+    const Pick pick = [&plates, &chosen](int k) -> std::optional<AskedRow> {
+        const AskedRow& asked = chosen[static_cast<size_t>(k)];
+        return plates.holdsPlate(asked.index, asked.plate) ? std::optional(asked) : std::nullopt;
+    };
     dispatch(
         run, count, pick,
         [this](const std::shared_ptr<Run>& r, const AskedRow& asked, const std::string& token,
                std::stop_token workerStop) { askRow(r, asked, token, workerStop); },
         false, stop);
     waitWhile(run, stop, [&run] { return run->active > 0; });
+    std::optional<QueryTally> endLine;
     {
         const std::scoped_lock lock(lock_);
         run->endedAt = QueryProgress::Clock::now();
         --listRunsGoing_;
+        run->controlEnded = true;
+        if (stop.stop_requested()) {
+            run->endLineDone = true;  // the program is ending: no line
+        } else {
+            // A stopped run whose workers are still asking writes its line
+            // when the last of them ends.
+            endLine = takeEndLineLocked(*run);
+        }
     }
     // A watch check that waits for the run goes on now.
     slotFreed_.notify_all();
     if (stop.stop_requested()) {
         return;  // the program is ending; the window is going away
     }
-    logEnd(*run);
+    if (endLine) {
+        logEnd(*endLine);
+    }
 
     window_.setEnabled(control::kStartQueryButton, true);
     window_.setEnabled(control::kContinueQueryButton, true);
@@ -271,6 +285,8 @@ void QueryRun::askPlates(const std::vector<std::string>& plates, const Answered&
 void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& pick,
                         const Ask& ask, bool yields, std::stop_token stop) {
     const auto ended = [&] { return !run->running || stop.stop_requested(); };
+    // Under the query lock. A check also gives way to every run of the list.
+    const auto noSlot = [&] { return inFlight_ >= kMaxInFlight || (yields && listRunsGoing_ > 0); };
     int next = 0;
     while (next < count && !ended()) {
         if (yields) {
@@ -292,8 +308,12 @@ void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& 
             tasks_.start("query tokens",
                          [tokens](std::stop_token fetchStop) { tokens->fetchLoop(fetchStop); });
         }
+        // A token is a whole request to the service away: the slot seen free
+        // before it came may have gone meanwhile, to another run or a check.
+        // The token is then kept for the next try.
+        std::optional<std::string> token;
         bool paused = false;
-        for (; next < count; ++next) {
+        while (next < count) {
             // A check stops waiting for a slot as soon as a run of the list
             // starts, so that it pauses below and lets its tokens go.
             waitWhile(run, stop,
@@ -309,17 +329,26 @@ void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& 
             if (!asked) {
                 // Deleted while the run went on: nothing left to ask about.
                 countDone(run);
+                ++next;
                 continue;
             }
-            // Usually waiting already: it was fetched while the slot was busy.
-            std::optional<std::string> token = tokens->take(stop);
-            if (!token || ended()) {
-                break;
+            if (!token) {
+                // Usually waiting already: it was fetched while the slot was busy.
+                token = tokens->take(stop);
+                if (!token) {
+                    break;
+                }
             }
             {
-                // Counted before the worker exists, so that its finish can
-                // never come first.
+                // The slot is taken under the lock that counts it, and before
+                // the worker exists, so that its finish can never come first.
                 const std::scoped_lock lock(lock_);
+                if (ended()) {
+                    break;
+                }
+                if (noSlot()) {
+                    continue;
+                }
                 ++run->active;
                 ++inFlight_;
             }
@@ -332,14 +361,16 @@ void QueryRun::dispatch(const std::shared_ptr<Run>& run, int count, const Pick& 
                         // Out of memory at worst: the row keeps what it
                         // shows, and the run still counts it as done.
                     }
-                    finish(run);
+                    finish(run, workerStop);
                 });
+            token.reset();
             if (!started) {
                 const std::scoped_lock lock(lock_);
                 --run->active;
                 --inFlight_;
                 break;
             }
+            ++next;
         }
         tokens->stop();
         if (!paused) {
@@ -391,9 +422,12 @@ void QueryRun::askRow(const std::shared_ptr<Run>& run, const AskedRow& asked,
             r.queryNote = true;
         };
     };
+    // The colour is the row's own, set under the same lock as its status,
+    // so the two never disagree and the colour goes wherever the row goes.
     auto paint = [&colours](ColourRef background) {
-        return [&colours, background](PlateRow&, int at) {
-            colours.setCellColour(at, PlateRow::kPlate, kColourBlack, background);
+        return [&colours, background](PlateRow& r, int) {
+            r.plateBackground = background;
+            colours.useColours();
         };
     };
 
@@ -471,32 +505,53 @@ void QueryRun::countDone(const std::shared_ptr<Run>& run) {
     showCountLocked(*run, control::kRemainingLabel, run->remaining);
 }
 
-void QueryRun::finish(const std::shared_ptr<Run>& run) {
-    const std::scoped_lock lock(lock_);
-    --run->remaining;
-    showCountLocked(*run, control::kRemainingLabel, run->remaining);
-    --run->active;
-    --inFlight_;
-    // Under the lock: once the controller sees the count drop, nothing of
-    // this worker touches the run any more.
-    slotFreed_.notify_all();
-}
-
-void QueryRun::logEnd(const Run& run) {
-    if (!services_.log) {
-        return;
-    }
-    QueryTally tally;
+void QueryRun::finish(const std::shared_ptr<Run>& run, std::stop_token stop) {
+    std::optional<QueryTally> endLine;
     {
         const std::scoped_lock lock(lock_);
-        tally.total = run.total;
-        tally.done = run.total - run.remaining;
-        tally.available = run.available;
-        tally.occupied = run.occupied;
-        tally.expired = run.expired;
+        --run->remaining;
+        showCountLocked(*run, control::kRemainingLabel, run->remaining);
+        --run->active;
+        --inFlight_;
+        if (!stop.stop_requested()) {
+            endLine = takeEndLineLocked(*run);
+        }
+        if (endLine) {
+            // Still counted until the line is out, so that whoever waits for
+            // the run's workers finds its line written.
+            ++run->active;
+        }
+        // Under the lock: once the controller sees the count drop, nothing
+        // of this worker touches the run any more.
+        slotFreed_.notify_all();
     }
+    if (endLine) {
+        logEnd(*endLine);
+        const std::scoped_lock lock(lock_);
+        --run->active;
+        slotFreed_.notify_all();
+    }
+}
+
+std::optional<QueryTally> QueryRun::takeEndLineLocked(Run& run) {
+    if (!run.controlEnded || run.active > 0 || run.endLineDone) {
+        return std::nullopt;
+    }
+    run.endLineDone = true;
+    QueryTally tally;
+    tally.total = run.total;
+    tally.done = run.total - run.remaining;
+    tally.available = run.available;
+    tally.occupied = run.occupied;
+    tally.expired = run.expired;
     tally.failed = std::max(0, tally.done - tally.available - tally.occupied - tally.expired);
-    services_.log(queryEndLine(tally));
+    return tally;
+}
+
+void QueryRun::logEnd(const QueryTally& tally) {
+    if (services_.log) {
+        services_.log(queryEndLine(tally));
+    }
 }
 
 }  // namespace yhz

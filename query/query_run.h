@@ -7,7 +7,13 @@
 // Every run has counters of its own. A worker of a stopped run that ends
 // after a new run has started still marks its own row and counts in its own
 // run, but never changes what the labels show for the new one. The cap of
-// two applies to requests in flight over all runs together.
+// two applies to requests in flight over all runs together. A run's log line
+// is written once its last worker has ended, so it counts what the labels
+// and the bar count; a stopped run's end message does not wait for it.
+//
+// A run takes the rows as they are when it starts and asks about each while
+// a row still holds its plate, wherever the list's edits have moved it. The
+// colour an answer gives is part of its row (PlateRow::plateBackground).
 //
 // Each run fetches its tokens ahead (TokenSupply), so that a slot is held
 // only for the relay's own answer, and the relay is asked over connections
@@ -36,6 +42,7 @@
 #include "plates/plate_store.h"
 #include "query/cell_colours.h"
 #include "query/query_progress.h"
+#include "query/query_summary.h"
 
 namespace yhz {
 
@@ -151,9 +158,12 @@ private:
     void countOutcome(const std::shared_ptr<Run>& run, PlateAnswer::Kind kind);
     // A row the run no longer needs to ask about.
     void countDone(const std::shared_ptr<Run>& run);
-    // The end of a worker, on every path out of it.
-    void finish(const std::shared_ptr<Run>& run);
-    void logEnd(const Run& run);
+    // The end of a worker, on every path out of it; `stop`: the program ends.
+    void finish(const std::shared_ptr<Run>& run, std::stop_token stop);
+    // What the run's end line says, once: when its controller has ended and
+    // no worker of it is left. Under the query lock.
+    static std::optional<QueryTally> takeEndLineLocked(Run& run);
+    void logEnd(const QueryTally& tally);
     void showCountLocked(const Run& run, std::string_view label, std::int32_t value);
 
     WindowAccess& window_;

@@ -2,16 +2,13 @@
 
 namespace yhz {
 
-std::optional<RunEnd> PageGuard::admit(long page, long rows, const std::vector<std::string>& texts,
-                                       long long announced) {
+std::optional<RunEnd> PageGuard::admit(long page, long rows,
+                                       const std::vector<std::string>& texts) {
     if (page > kMaxPages) {
         return RunEnd::PageLimit;
     }
     if (!previous_.empty() && texts == previous_) {
         return RunEnd::Repeated;
-    }
-    if (announced > 0 && taken_ >= announced) {
-        return RunEnd::PastTotal;
     }
     previous_ = texts;
     taken_ += rows;

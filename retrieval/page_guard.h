@@ -1,7 +1,9 @@
 #pragma once
 // Whether a paged run takes the page a site has just sent or ends at it. A
-// site that ignores the page number, or keeps answering past the total it
-// announced, would otherwise keep a run going and its list growing for ever.
+// site that ignores the page number, or keeps answering for ever, would
+// otherwise keep a run going and its list growing without end. The total a
+// site announces plays no part: sites let it lag behind the list they send,
+// and the pages past it hold rows as real as the rest.
 
 #include <optional>
 #include <string>
@@ -14,7 +16,6 @@ enum class RunEnd {
     LastPage,    // a page without entries: the site has given everything
     PageFailed,  // no reply, an error status, or a reply that is not JSON
     Repeated,    // the page held the previous page's entries again
-    PastTotal,   // entries came after the announced total had been reached
     PageLimit,   // more pages than any office's list fills
 };
 
@@ -24,11 +25,10 @@ public:
     static constexpr long kMaxPages = 10000;
 
     // Page `page` (from 1) brought `rows` entries (at least one) whose texts,
-    // every field of every entry in order, are `texts`; `announced` is the
-    // total the site named, 0 for none. nullopt: the page is taken and
-    // counted. Otherwise the run ends at it and its entries are not taken.
-    std::optional<RunEnd> admit(long page, long rows, const std::vector<std::string>& texts,
-                                long long announced);
+    // every field of every entry in order, are `texts`. nullopt: the page is
+    // taken and counted. Otherwise the run ends at it and its entries are not
+    // taken.
+    std::optional<RunEnd> admit(long page, long rows, const std::vector<std::string>& texts);
 
     // Entries of the pages taken so far.
     long long taken() const { return taken_; }

@@ -57,7 +57,7 @@ private:
 // is "号段" or "逾期". The expired plates of such a run are not saved for
 // the day, and the line says so.
 std::string earlyEndLine(std::string_view what, RunEnd end, long page, long long kept,
-                         long long announced, bool dayFile) {
+                         bool dayFile) {
     const std::string n = std::to_string(page);
     std::string line(what);
     switch (end) {
@@ -66,9 +66,6 @@ std::string earlyEndLine(std::string_view what, RunEnd end, long page, long long
             break;
         case RunEnd::Repeated:
             line += "获取结束！第" + n + "页与上一页数据重复";
-            break;
-        case RunEnd::PastTotal:
-            line += "获取结束！第" + n + "页超出网站公布的" + std::to_string(announced) + "个数据";
             break;
         case RunEnd::PageLimit:
             line += "获取结束！已达" + std::to_string(PageGuard::kMaxPages) + "页上限";
@@ -114,8 +111,7 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
             texts.push_back(list.getText(element(k, "subhd")));
             texts.push_back(list.getText(element(k, "tfrq")));
         }
-        if (const std::optional<RunEnd> refused =
-                guard.admit(pager.page(), count, texts, reported)) {
+        if (const std::optional<RunEnd> refused = guard.admit(pager.page(), count, texts)) {
             end = *refused;
             break;
         }
@@ -134,9 +130,9 @@ void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments) {
         end = RunEnd::PageFailed;
     }
     progress.endedBy(end);
-    run.log.appendLog(end == RunEnd::LastPage ? gbk("号段获取完毕！请手动跳转筛选页面!")
-                                              : earlyEndLine("号段", end, pager.page(),
-                                                             guard.taken(), reported, false));
+    run.log.appendLog(end == RunEnd::LastPage
+                          ? gbk("号段获取完毕！请手动跳转筛选页面!")
+                          : earlyEndLine("号段", end, pager.page(), guard.taken(), false));
     run.window.setEnabled(control::kSegmentButton, true);
 }
 
@@ -164,8 +160,7 @@ void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const Day
         for (long k = 0; k < count; ++k) {
             plates.push_back(data.getText(element(k, "hphm")));
         }
-        if (const std::optional<RunEnd> refused =
-                guard.admit(pager.page(), count, plates, storedTotal)) {
+        if (const std::optional<RunEnd> refused = guard.admit(pager.page(), count, plates)) {
             end = *refused;
             break;
         }
@@ -185,8 +180,7 @@ void runExpiredRetrieval(const SiteRun& run, ExpiredPlateSet& expired, const Day
     // partial one would stand in for the site until midnight.
     if (end != RunEnd::LastPage) {
         run.log.appendLog(earlyEndLine("逾期", end, pager.page(),
-                                       static_cast<long long>(collected.size()), storedTotal,
-                                       true));
+                                       static_cast<long long>(collected.size()), true));
     }
     if (collected.empty()) {
         run.log.appendLog(gbk("逾期获取失败！请确认是否设置正确!"));

@@ -32,9 +32,10 @@ struct SiteRun {
 
 // Empties the segment list, then appends one row (subhd, tfrq) per entry of
 // every page until a page holds no entry; logs the total once and the end,
-// and enables 按钮3. A page that fails, repeats the page before it, or comes
-// after the announced total was reached ends the run early: the rows so far
-// stay and the log says where it ended instead of the closing line. A stop
+// and enables 按钮3. A page that fails, repeats the page before it, or lies
+// past the page limit ends the run early: the rows so far stay and the log
+// says where it ended instead of the closing line. The announced total is
+// shown only; pages past it are taken like any other. A stop
 // ends it between pages without the closing steps.
 void runSegmentRetrieval(const SiteRun& run, SegmentStore& segments);
 

@@ -1,5 +1,8 @@
 #include "startup/start_sequence.h"
 
+#include <chrono>
+#include <thread>
+
 #include "base/program_values.h"
 #include "service_client/package_offer.h"
 #include "text/encoding.h"
@@ -10,11 +13,35 @@ StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
                              MessageBoxes& messages, UpdateLauncher& updater,
                              std::string_view updateKey) {
     StartResult result;
-    if (guard.claim() == InstanceClaim::HeldByAnother) {
+    auto rejectSecondInstance = [&] {
         messages.showMessage(
             {gbk("请勿重复打开！"), gbk("友情提醒:"), MessageButtons::Ok, MessageIcon::None});
         result.outcome = StartOutcome::Rejected;
         return result;
+    };
+    InstanceClaim claim = guard.claim();
+    // The run that started this one let its claim go just before; a second
+    // start that took it meanwhile finds the living update and lets go.
+    for (int k = 0; k < 50 && claim == InstanceClaim::HeldByAnother && updater.startedByUpdate();
+         ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        claim = guard.claim();
+    }
+    if (claim == InstanceClaim::HeldByAnother) {
+        return rejectSecondInstance();
+    }
+    switch (updater.settleEarlierUpdates()) {
+        case UpdateStartCheck::Continue:
+            break;
+        case UpdateStartCheck::SecondInstance:
+            // Let go first, so that the new program of that update can claim.
+            guard.release();
+            return rejectSecondInstance();
+        case UpdateStartCheck::End:
+            guard.release();
+            result.outcome = StartOutcome::Rejected;
+            result.exitCode = 1;
+            return result;
     }
 
     result.info = service.obtain();

@@ -21,6 +21,15 @@ class InstanceGuard {
 public:
     virtual ~InstanceGuard() = default;
     virtual InstanceClaim claim() = 0;
+    // Gives an acquired claim up again.
+    virtual void release() {}
+};
+
+// What the updates of earlier runs mean for this start.
+enum class UpdateStartCheck {
+    Continue,        // nothing, or this run's own update has been confirmed
+    SecondInstance,  // another run's update is living: this start is a second instance
+    End,             // this run must end quietly: its update is being undone
 };
 
 class UpdateLauncher {
@@ -33,6 +42,13 @@ public:
                            const SignedPackage& package) = 0;
     // False for a program the package manager installed: it is never replaced.
     virtual bool canReplaceProgram() const { return true; }
+    // True when an updater started this run, handing its single-instance
+    // claim over.
+    virtual bool startedByUpdate() const { return false; }
+    // Right after the single-instance claim: recovers the updates earlier
+    // runs left, confirms the one that started this run, and says whether
+    // another run's update lives.
+    virtual UpdateStartCheck settleEarlierUpdates() { return UpdateStartCheck::Continue; }
 };
 
 enum class StartOutcome { Rejected, Updated, OpenMainWindow };
@@ -46,7 +62,8 @@ struct StartResult {
     std::string versionForPackageManager;
 };
 
-// Single-instance rule, then the version check: a published version other
+// Single-instance rule (with the updates of earlier runs settled right
+// after it, before anything waits for the user), then the version check: a published version other
 // than the program's starts the updater when its package is signed with
 // `updateKey` and the version is newer; otherwise one message says why not
 // and the main window opens. The skin is applied by the caller before this

@@ -17,7 +17,10 @@ bool present(const std::string& path) {
 
 bool startConfirmedProgram(const std::string& path, const std::string& confirmation,
                            std::chrono::milliseconds bound, std::stop_token stop) {
-    const platform::Program program = platform::startProgram(path);
+    const std::string update =
+        platform::utf8Text(platform::utf8Path(confirmation).parent_path().filename());
+    const platform::Program program =
+        platform::startProgram(path, std::string(kConfirmUpdateArgument) + update);
     if (program == platform::kNoProgram) {
         return false;
     }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace yhz {
 
@@ -12,9 +13,14 @@ namespace yhz {
 // starting a browser engine takes seconds.
 inline constexpr std::chrono::seconds kStartConfirmationBound{20};
 
+// The argument that tells a new program which update started it: this
+// text followed by the name of the update's folder in the program folder.
+inline constexpr std::string_view kConfirmUpdateArgument = "--confirm-update=";
+
 // Starts the program file `path` in a session of its own, with none of this
-// process's open files, and waits until the file `confirmation` appears
-// (the new program makes it once its main window shows). True then. False
+// process's open files and with kConfirmUpdateArgument naming the folder of
+// `confirmation`, and waits until that file appears (the new program makes
+// it once its own start checks pass). True then. False
 // when the start fails, the program ends before it confirms, `bound` runs
 // out, or `stop` is asked for; a program still running then is ended, so
 // that the old one can take its place again.

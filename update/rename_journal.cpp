@@ -1,10 +1,13 @@
 #include "update/rename_journal.h"
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/files.h"
+#include "update/update_paths.h"
 
 namespace yhz {
 namespace {
@@ -49,6 +52,34 @@ void removeIfEmptyFolder(const std::string& path) {
     }
 }
 
+// A relative name that stays inside the folder it is read against: no
+// empty, "." or ".." part, no root, and (on Windows) no drive.
+bool confined(const std::string& relative) {
+    if (relative.empty() || relative.front() == '/' || relative.find('\0') != std::string::npos) {
+        return false;
+    }
+#ifdef _WIN32
+    if (relative.find_first_of("\\:") != std::string::npos) {
+        return false;
+    }
+#endif
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = relative.find('/', start);
+        const std::string part = relative.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        if (end == std::string::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
+
+std::atomic<RenameJournal::PointObserver> pointObserver{nullptr};
+
+constexpr const char* kPackage = "package";
 constexpr const char* kMove = "move";
 constexpr const char* kFolder = "folder";
 constexpr const char* kStart = "start";
@@ -56,7 +87,12 @@ constexpr const char* kDone = "done";
 
 }  // namespace
 
-RenameJournal::RenameJournal(std::string file) : file_(std::move(file)) {
+void RenameJournal::observePoints(PointObserver observer) {
+    pointObserver.store(observer);
+}
+
+RenameJournal::RenameJournal(std::string folder, std::string file)
+    : folder_(std::move(folder)), file_(std::move(file)) {
     fd_ = platform::openFile(file_, platform::OpenMode::Append, 0600);
     if (fd_ >= 0 && !platform::tryLockFile(fd_)) {
         platform::closeFile(fd_);
@@ -65,8 +101,13 @@ RenameJournal::RenameJournal(std::string file) : file_(std::move(file)) {
 }
 
 RenameJournal::~RenameJournal() {
+    close();
+}
+
+void RenameJournal::close() {
     if (fd_ >= 0) {
         platform::closeFile(fd_);  // lets the lock go
+        fd_ = -1;
     }
 }
 
@@ -83,6 +124,13 @@ bool RenameJournal::inUse(const std::string& file) {
     return locked;
 }
 
+void RenameJournal::passPoint() {
+    static std::atomic<int> passed{0};
+    if (const PointObserver observer = pointObserver.load()) {
+        observer(++passed);
+    }
+}
+
 bool RenameJournal::append(const std::string& line) {
     if (fd_ < 0) {
         return false;
@@ -90,15 +138,41 @@ bool RenameJournal::append(const std::string& line) {
     const std::string text = line + "\n";
     // On disk before the step is taken: a power loss right after the rename
     // must find it recorded.
-    return platform::writeWholeFile(fd_, text.data(), text.size()) && platform::syncFile(fd_);
+    if (!platform::writeWholeFile(fd_, text.data(), text.size()) || !platform::syncFile(fd_)) {
+        return false;
+    }
+    passPoint();
+    return true;
+}
+
+std::optional<std::string> RenameJournal::relative(const std::string& path) const {
+    if (!insideFolder(path, folder_)) {
+        return std::nullopt;
+    }
+    const std::filesystem::path inner = platform::utf8Path(path).lexically_normal();
+    const std::filesystem::path outer = platform::utf8Path(folder_).lexically_normal();
+    const std::u8string generic = inner.lexically_relative(outer).generic_u8string();
+    const std::string text(reinterpret_cast<const char*>(generic.data()), generic.size());
+    if (!confined(text)) {
+        return std::nullopt;
+    }
+    return escaped(text);
+}
+
+bool RenameJournal::notePackage(const std::string& path) {
+    const auto name = relative(path);
+    return name && append(std::string(kPackage) + "\t" + *name);
 }
 
 bool RenameJournal::move(const std::string& from, const std::string& to) {
-    if (!append(std::string(kMove) + "\t" + escaped(from) + "\t" + escaped(to)) ||
+    const auto source = relative(from);
+    const auto target = relative(to);
+    if (!source || !target || !append(std::string(kMove) + "\t" + *source + "\t" + *target) ||
         !platform::renameFile(from, to)) {
         return false;
     }
-    done_.push_back({Step::Move, from, to});
+    done_.push_back({Step::Move, from, to, {}});
+    passPoint();
     return true;
 }
 
@@ -107,15 +181,18 @@ bool RenameJournal::makeFolder(const std::string& path) {
         kind != platform::FileKind::Missing) {
         return kind == platform::FileKind::Folder;
     }
-    if (!append(std::string(kFolder) + "\t" + escaped(path)) || !platform::makeFolder(path)) {
+    const auto name = relative(path);
+    if (!name || !append(std::string(kFolder) + "\t" + *name) || !platform::makeFolder(path)) {
         return false;
     }
-    done_.push_back({Step::Folder, {}, path});
+    done_.push_back({Step::Folder, {}, path, {}});
+    passPoint();
     return true;
 }
 
-bool RenameJournal::noteStart(const std::string& path) {
-    return append(std::string(kStart) + "\t" + escaped(path));
+bool RenameJournal::noteStart(const std::string& path, const std::string& version) {
+    const auto name = relative(path);
+    return name && append(std::string(kStart) + "\t" + *name + "\t" + escaped(version));
 }
 
 bool RenameJournal::commit() {
@@ -129,28 +206,72 @@ bool RenameJournal::rollBack() {
     return undo(steps);
 }
 
-std::vector<RenameJournal::Step> RenameJournal::read(const std::string& file) {
+std::optional<std::vector<RenameJournal::Step>> RenameJournal::read(const std::string& file) {
     std::vector<Step> steps;
-    std::ifstream in(platform::utf8Path(file), std::ios::binary);
-    std::stringstream whole;
-    whole << in.rdbuf();
-    const std::string text = whole.str();
+    const platform::FileKind kind = platform::fileKind(file);
+    if (kind == platform::FileKind::Missing) {
+        return steps;
+    }
+    if (kind != platform::FileKind::File) {
+        return std::nullopt;
+    }
+    // Opened without waiting and measured on the open file, so that a pipe
+    // put there meanwhile is refused rather than waited on.
+    const int fd = platform::openFile(file, platform::OpenMode::Read);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    const std::optional<std::uint64_t> size = platform::regularFileSize(fd);
+    std::string text;
+    bool whole = size && *size <= kMaxBytes;
+    if (whole) {
+        text.resize(static_cast<std::size_t>(*size));
+        std::size_t got = 0;
+        while (got < text.size()) {
+            const long long n = platform::readFileAt(fd, text.data() + got, text.size() - got, got);
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        whole = got == text.size();
+    }
+    platform::closeFile(fd);
+    if (!whole) {
+        return std::nullopt;
+    }
+
+    const std::filesystem::path folder = platform::utf8Path(file).parent_path().parent_path();
+    bool outside = false;
+    auto inFolder = [&](const std::string& field) {
+        const std::string name = unescaped(field);
+        if (!confined(name)) {
+            outside = true;
+            return std::string();
+        }
+        return platform::utf8Text(folder / platform::utf8Path(name));
+    };
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
         std::vector<std::string> fields;
         std::stringstream line(text.substr(start, end - start));
         for (std::string field; std::getline(line, field, '\t');) {
-            fields.push_back(unescaped(field));
+            fields.push_back(field);
         }
-        if (fields.size() == 3 && fields[0] == kMove) {
-            steps.push_back({Step::Move, fields[1], fields[2]});
+        if (fields.size() == 2 && fields[0] == kPackage) {
+            steps.push_back({Step::Package, {}, inFolder(fields[1]), {}});
+        } else if (fields.size() == 3 && fields[0] == kMove) {
+            steps.push_back({Step::Move, inFolder(fields[1]), inFolder(fields[2]), {}});
         } else if (fields.size() == 2 && fields[0] == kFolder) {
-            steps.push_back({Step::Folder, {}, fields[1]});
-        } else if (fields.size() == 2 && fields[0] == kStart) {
-            steps.push_back({Step::Start, {}, fields[1]});
+            steps.push_back({Step::Folder, {}, inFolder(fields[1]), {}});
+        } else if (fields.size() == 3 && fields[0] == kStart) {
+            steps.push_back({Step::Start, {}, inFolder(fields[1]), unescaped(fields[2])});
         } else if (fields.size() == 1 && fields[0] == kDone) {
-            steps.push_back({Step::Done, {}, {}});
+            steps.push_back({Step::Done, {}, {}, {}});
         }
+    }
+    if (outside) {
+        return std::nullopt;
     }
     return steps;
 }
@@ -165,6 +286,11 @@ bool RenameJournal::undo(const std::vector<Step>& steps) {
             const bool happened = exists(step->to) && !exists(step->from);
             if (happened && !platform::renameFile(step->to, step->from)) {
                 all = false;
+            }
+        } else if (step->kind == Step::Package) {
+            // Only ever the downloaded package (or a part of it).
+            if (platform::fileKind(step->to) == platform::FileKind::File) {
+                platform::removeFile(step->to);
             }
         }
     }

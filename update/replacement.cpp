@@ -1,7 +1,6 @@
 #include "update/replacement.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <vector>
@@ -111,28 +110,65 @@ std::string obstacle(const UpdatePaths& paths, const UnpackResult& unpacked,
 
 }  // namespace
 
-ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& runningExecutable,
-                                const ReplaceSteps& steps, std::stop_token stop) {
-    const std::string staging =
-        platform::makeUniqueFolder(paths.directory + "/" + std::string(kStagingPrefix));
-    const bool staged = !staging.empty();
+UpdateStaging::UpdateStaging(const UpdatePaths& paths)
+    : paths_(paths),
+      folder_(platform::makeUniqueFolder(paths.directory + "/" + std::string(kStagingPrefix))) {
+    if (folder_.empty()) {
+        return;
+    }
+    journal_ =
+        std::make_unique<RenameJournal>(paths.directory, folder_ + "/" + std::string(kJournalName));
+    if (!journal_->ready() || !journal_->notePackage(paths.package)) {
+        remove();
+    }
+}
+
+UpdateStaging::~UpdateStaging() {
+    if (journal_) {
+        journal_->close();
+    }
+}
+
+void UpdateStaging::remove() {
+    std::error_code ec;
+    fs::remove(platform::utf8Path(paths_.package), ec);
+    if (journal_) {
+        journal_->close();
+    }
+    if (!folder_.empty()) {
+        fs::remove_all(platform::utf8Path(folder_), ec);
+    }
+}
+
+void UpdateStaging::keep() {
+    std::error_code ec;
+    fs::remove(platform::utf8Path(paths_.package), ec);
+    if (journal_) {
+        journal_->close();
+    }
+}
+
+ReplaceResult replaceAndRestart(const UpdatePaths& paths, UpdateStaging& staging,
+                                const std::string& runningExecutable, const ReplaceSteps& steps,
+                                std::stop_token stop) {
     bool keepStaging = false;
+    const std::string& folder = staging.folder();
     auto finish = [&](ReplaceOutcome outcome, std::string detail) {
-        std::error_code ec;
-        if (staged && !keepStaging) {
-            fs::remove_all(platform::utf8Path(staging), ec);
+        if (keepStaging) {
+            staging.keep();
+        } else {
+            staging.remove();
         }
-        fs::remove(platform::utf8Path(paths.package), ec);
-        return ReplaceResult{outcome, std::move(detail), keepStaging ? staging : std::string()};
+        return ReplaceResult{outcome, std::move(detail), keepStaging ? folder : std::string()};
     };
-    if (!staged) {
+    if (!staging.ready()) {
         return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
     }
 
     // Unpacked beside the program first: a package that does not unpack
     // whole never touches the program's own files.
-    const std::string unpackedRoot = staging + "/unpacked";
-    const std::string backupRoot = staging + "/backup";
+    const std::string unpackedRoot = folder + "/unpacked";
+    const std::string backupRoot = folder + "/backup";
     if (!platform::makeFolder(unpackedRoot, 0755) || !platform::makeFolder(backupRoot, 0700)) {
         return finish(ReplaceOutcome::Refused, "no room to unpack in the program folder");
     }
@@ -160,16 +196,13 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
         return finish(ReplaceOutcome::Stopped, "stopped");
     }
 
-    RenameJournal journal(staging + "/" + std::string(kJournalName));
-    if (!journal.ready()) {
-        return finish(ReplaceOutcome::Refused, "the update's journal cannot be written");
-    }
+    RenameJournal& journal = staging.journal();
     int backups = 0;
     auto undo = [&](std::string detail) {
         if (!journal.rollBack()) {
             // The files it could not return are only in there now.
             keepStaging = true;
-            detail += "; not every change could be taken back, what was not is kept in " + staging;
+            detail += "; not every change could be taken back, what was not is kept in " + folder;
         }
         return finish(ReplaceOutcome::RolledBack, std::move(detail));
     };
@@ -187,9 +220,9 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
         !journal.move(runningExecutable, paths.oldExecutable)) {
         return undo("the running program could not be moved aside");
     }
-    for (const std::string& folder : folders) {
-        if (!journal.makeFolder(prefix + folder)) {
-            return undo("the folder " + folder + " could not be made");
+    for (const std::string& part : folders) {
+        if (!journal.makeFolder(prefix + part)) {
+            return undo("the folder " + part + " could not be made");
         }
     }
     for (const std::string& file : unpacked.files) {
@@ -201,15 +234,19 @@ ReplaceResult replaceAndRestart(const UpdatePaths& paths, const std::string& run
         return undo("the new program could not be put in place");
     }
 
-    if (!journal.noteStart(paths.newExecutable)) {
+    if (!journal.noteStart(paths.newExecutable, paths.offeredVersion)) {
         return undo("the update's journal cannot be written");
     }
     if (steps.beforeStart) {
         steps.beforeStart();
     }
-    const std::string confirmation = staging + "/" + std::string(kConfirmationName);
+    const std::string confirmation = folder + "/" + std::string(kConfirmationName);
     if (!steps.start || !steps.start(paths.newExecutable, confirmation, stop)) {
-        return undo("the new program did not confirm that it runs");
+        const bool mismatch = kindOf(folder + "/" + std::string(kMismatchName)) == Kind::File;
+        ReplaceResult result = undo(mismatch ? "the new program is not the version the offer named"
+                                             : "the new program did not confirm that it runs");
+        result.versionMismatch = mismatch;
+        return result;
     }
     // The update stays even if the lines below never run: the next start
     // finds it done (or confirmed) and only tidies up.

@@ -81,6 +81,7 @@ std::optional<UpdatePaths> updatePaths(std::string_view directory, std::string_v
     paths.oldExecutable = prefix + "old云海舟" + suffix;
     paths.unpackedName = name + suffix;
     paths.newExecutable = prefix + newName;
+    paths.offeredVersion = std::string(latestVersionGbk);
     if (!isFullFilePath(paths.newExecutable) || !isFullFilePath(paths.oldExecutable)) {
         return std::nullopt;
     }

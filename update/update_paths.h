@@ -18,11 +18,12 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 struct UpdatePaths {
-    std::string directory;      // the program folder D, no trailing separator
-    std::string package;        // D/<packageName>.zip
-    std::string oldExecutable;  // D/old云海舟: the running program while the new one starts
-    std::string unpackedName;   // <packageName>: the executable's name inside the package
-    std::string newExecutable;  // D/<packageName>[<latestVersion>]
+    std::string directory;       // the program folder D, no trailing separator
+    std::string package;         // D/<packageName>.zip
+    std::string oldExecutable;   // D/old云海舟: the running program while the new one starts
+    std::string unpackedName;    // <packageName>: the executable's name inside the package
+    std::string newExecutable;   // D/<packageName>[<latestVersion>]
+    std::string offeredVersion;  // <latestVersion> as the offer names it (GBK)
 };
 
 // The paths of an update of the program in `directory`; nullopt when the

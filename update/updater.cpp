@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 
 #include "package_signing/digest.h"
 #include "platform/files.h"
@@ -108,6 +107,14 @@ void Updater::run(std::stop_token stop) {
     if (platform::fileKind(paths.package) == platform::FileKind::Link) {
         platform::removeFile(paths.package);
     }
+    // Before the first byte: a crash from here on leaves a journal naming
+    // the package, and a second start finds this update living.
+    UpdateStaging staging(paths);
+    if (!staging.ready()) {
+        fail(UpdatePhase::Failed, gbk("无法开始下载新版本，软件没有改动。"),
+             "no room for the update's journal in the program folder");
+        return;
+    }
     DownloadArgs args;
     args.stop = stop;
     args.onTotal = [this](std::int64_t total) { total_.store(static_cast<double>(total)); };
@@ -121,9 +128,11 @@ void Updater::run(std::stop_token stop) {
     const DownloadResult download =
         HttpClient(limits).download(request_.packageAddress, paths.package, args);
     if (download.outcome == DownloadOutcome::Stopped) {
+        staging.remove();
         return;
     }
     if (!download.complete()) {
+        staging.remove();
         fail(UpdatePhase::Failed,
              gbk("下载新版本没有成功，软件没有改动。请检查网络后重新打开软件。"),
              "the download ended after " + std::to_string(download.received) + " of " +
@@ -134,8 +143,7 @@ void Updater::run(std::stop_token stop) {
     const std::optional<FileDigest> digest = fileDigest(paths.package);
     if (download.received != request_.packageSize || !digest ||
         digest->sha256 != request_.packageSha256) {
-        std::error_code ignored;
-        std::filesystem::remove(platform::utf8Path(paths.package), ignored);
+        staging.remove();
         fail(UpdatePhase::Failed, gbk("下载的安装包与发布的信息不符，已丢弃，软件没有改动。"),
              "the package has " + std::to_string(download.received) + " bytes and SHA-256 " +
                  (digest ? digest->sha256 : std::string("(unreadable)")) + ", not " +
@@ -146,7 +154,7 @@ void Updater::run(std::stop_token stop) {
         const std::lock_guard lock(mutex_);
         phase_ = UpdatePhase::Replacing;
     }
-    const ReplaceResult result = replaceAndRestart(paths, request_.runningExecutable,
+    const ReplaceResult result = replaceAndRestart(paths, staging, request_.runningExecutable,
                                                    {options_.beforeStart, options_.start}, stop);
     switch (result.outcome) {
         case ReplaceOutcome::Restarted: {
@@ -158,6 +166,13 @@ void Updater::run(std::stop_token stop) {
             break;
         case ReplaceOutcome::Refused:
         case ReplaceOutcome::RolledBack:
+            if (result.versionMismatch && result.keptFolder.empty()) {
+                // Taking it again would only start the same program again.
+                fail(UpdatePhase::Failed,
+                     gbk("安装包中的程序与发布的版本不符，已恢复原来的软件，本次不更新。"),
+                     result.detail);
+                break;
+            }
             if (!result.keptFolder.empty()) {
                 // Said as it is: not everything is back where it was.
                 fail(UpdatePhase::Failed,

@@ -2,6 +2,7 @@
 // a request within its bounds and its deadline, hands it to a handler
 // thread, writes the reply without blocking any thread, and goes on with
 // the next request or ends. Everything here runs on the connection's strand.
+#include <openssl/ssl.h>
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -37,6 +38,8 @@ namespace {
 constexpr std::chrono::milliseconds kLinger{1000};
 constexpr std::size_t kMaxDrained = 1024 * 1024;
 constexpr std::size_t kReadPiece = 16 * 1024;
+// How long our TLS close_notify may take to leave.
+constexpr std::chrono::milliseconds kCloseNotify{250};
 
 using PlainStream = beast::tcp_stream;
 using TlsStream = beast::ssl_stream<beast::tcp_stream>;
@@ -108,6 +111,14 @@ private:
             tcp().socket().cancel(ignored);
             return;
         }
+        if (kTls && stage == Stage::Idle) {
+            // The wait for a request ends; its handler sends our
+            // close_notify, so the client knows nothing was cut.
+            idleEnded_ = true;
+            error_code ignored;
+            tcp().socket().cancel(ignored);
+            return;
+        }
         closeNow();
     }
 
@@ -141,6 +152,8 @@ private:
         stream_.async_read_some(buffer_.prepare(kReadPiece),
                                 [self = self()](error_code ec, std::size_t n) {
                                     self->buffer_.commit(n);
+                                    if (ec && self->idleEnded_ && !self->closed_)
+                                        return self->finish();
                                     if (ec)
                                         return self->closeNow();
                                     self->awaitRequest();
@@ -149,6 +162,7 @@ private:
 
     void startRequest() {
         started_ = true;
+        idleEnded_ = false;
         enter(Stage::Reading);
         if (served_ > 0)
             arm(Clock::now() + core_.limits.requestDeadline);
@@ -223,6 +237,11 @@ private:
             return refuse(415, path());
         if (length > core_.limits.maxBodyBytes)
             return refuse(413, path());
+        // HTTP/1.1 names its host, once: a request without one could be
+        // meant for any site behind this address.
+        const std::size_t hosts = head.count(http::field::host);
+        if (hosts > 1 || (hosts == 0 && head.version() >= 11))
+            return refuse(400, path());
         parser_->body_limit(core_.limits.maxBodyBytes);
         if (parser_->is_done())
             return dispatch();
@@ -261,14 +280,37 @@ private:
         const bool keep =
             parser_->get().keep_alive() && served_ + 1 < core_.limits.keepAliveRequests;
         Request request = toRequest(parser_->release(), remote_);
+        path_ = request.path;
         parser_.reset();
         net::post(*core_.work, [self = self(), request = std::move(request), head, keep]() mutable {
-            Response res = self->core_.router.dispatch(request);
-            net::post(self->stream_.get_executor(),
-                      [self, res = std::move(res), head, keep]() mutable {
-                          self->reply(std::move(res), head, keep);
-                      });
+            self->answered(self->core_.router.dispatch(request), head, keep);
         });
+    }
+
+    // On a handler thread: the reply goes back to the connection.
+    void answered(Response res, bool head, bool keep) {
+        net::post(stream_.get_executor(),
+                  [self = self(), res = std::move(res), head, keep]() mutable {
+                      if (res.deferred)
+                          return self->await(std::move(res.deferred), head, keep);
+                      self->reply(std::move(res), head, keep);
+                  });
+    }
+
+    // A reply that is not ready yet is waited for on the connection's
+    // timer, so a handler thread is free meanwhile.
+    void await(std::shared_ptr<Response::Deferred> deferred, bool head, bool keep) {
+        if (closed_)
+            return;
+        timer_.expires_after(deferred->delay);
+        timer_.async_wait(
+            [self = self(), deferred = std::move(deferred), head, keep](error_code ec) mutable {
+                if (ec || self->closed_)
+                    return;
+                net::post(*self->core_.work, [self, deferred = std::move(deferred), head, keep] {
+                    self->answered(self->core_.router.resume(*deferred, self->path_), head, keep);
+                });
+            });
     }
 
     void reply(Response res, bool head, bool keep) {
@@ -280,6 +322,8 @@ private:
             std::chrono::duration_cast<std::chrono::seconds>(core_.limits.keepAliveIdle).count(),
             core_.limits.keepAliveRequests};
         const std::uint64_t bytes = head ? 0 : res.bodySize();
+        if (bytes >= core_.limits.largeReplyBytes && !core_.table.beginLargeReply(*this))
+            return refuse(503, path_);
         tcp().expires_after(core_.limits.replyDeadline +
                             std::chrono::seconds(bytes / std::max<std::size_t>(
                                                              core_.limits.replyBytesPerSecond, 1)));
@@ -305,6 +349,7 @@ private:
         http::async_write(stream_, *message,
                           [self = self(), message, keep](error_code ec, std::size_t) {
                               self->tcp().expires_never();
+                              self->core_.table.endLargeReply(*self);
                               if (ec)
                                   return self->closeNow();
                               if (!keep)
@@ -320,8 +365,10 @@ private:
         timer_.cancel();
         enter(Stage::Closing);
         buffer_.consume(buffer_.size());
-        auto message =
-            std::make_shared<StringReply>(refusalReply(core_.router.refusal(status, where)));
+        Response res = core_.router.refusal(status, where);
+        if (status == 503)
+            res.setHeader("Retry-After", "5");
+        auto message = std::make_shared<StringReply>(refusalReply(std::move(res)));
         tcp().expires_after(kLinger);
         http::async_write(stream_, *message, [self = self(), message](error_code ec, std::size_t) {
             if (ec)
@@ -330,14 +377,32 @@ private:
         });
     }
 
-    // Ends the sending side and drops what the client still sends, for a
-    // bounded time and amount, before closing: a client that is still
-    // sending gets to read its reply instead of a reset. Over TLS the end is
-    // the TCP one: waiting for the client's close_notify would mean reading
-    // (and decrypting) whatever it sends meanwhile, without a bound in bytes.
+    // Over TLS, first our close_notify, so that the client can tell a
+    // complete reply from a cut one (OpenSSL 3 reports a bare end as an
+    // error). The client's own is not waited for: that would mean reading
+    // and decrypting whatever it sends meanwhile, without a bound in bytes.
     void finish() {
         enter(Stage::Closing);
         timer_.cancel();
+        if constexpr (kTls) {
+            if (!notified_) {
+                notified_ = true;
+                SSL_set_shutdown(stream_.native_handle(), SSL_RECEIVED_SHUTDOWN);
+                tcp().expires_after(kCloseNotify);
+                stream_.async_shutdown([self = self()](error_code) {
+                    self->tcp().expires_never();
+                    self->finish();
+                });
+                return;
+            }
+        }
+        endSending();
+    }
+
+    // Ends the sending side and drops what the client still sends, for a
+    // bounded time and amount, before closing: a client that is still
+    // sending gets to read its reply instead of a reset.
+    void endSending() {
         error_code ignored;
         tcp().socket().shutdown(tcp::socket::shutdown_send, ignored);
         tcp().expires_after(kLinger);
@@ -370,40 +435,47 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     std::string remote_;
+    std::string path_;  // of the request being answered
     std::size_t served_ = 0;
     std::size_t drained_ = 0;
     bool started_ = false;   // a byte of the current request has arrived
     bool timedOut_ = false;  // the request deadline cut the current read
     bool closed_ = false;
+    bool notified_ = false;   // our close_notify has been sent
+    bool idleEnded_ = false;  // the idle deadline cut the wait for a request
 };
 
 }  // namespace
 
-void serveConnection(Core& core, tcp::socket socket) {
+void serveConnection(Core& core, tcp::socket socket, std::string remote, std::string client) {
     error_code ec;
     // Replies leave in one piece anyway; without this, a piece that still
     // follows waits for the client's delayed acknowledgement.
     socket.set_option(tcp::no_delay(true), ec);
-    const tcp::endpoint remote = socket.remote_endpoint(ec);
-    std::string address = ec ? std::string() : remote.address().to_string();
     if (core.tls) {
-        auto session = std::make_shared<Session<TlsStream>>(core, std::move(socket), address);
-        core.table.add(session);
+        auto session =
+            std::make_shared<Session<TlsStream>>(core, std::move(socket), std::move(remote));
+        core.table.add(session, std::move(client));
         session->run();
     } else {
-        auto session = std::make_shared<Session<PlainStream>>(core, std::move(socket), address);
-        core.table.add(session);
+        auto session =
+            std::make_shared<Session<PlainStream>>(core, std::move(socket), std::move(remote));
+        core.table.add(session, std::move(client));
         session->run();
     }
 }
 
 // The table ----------------------------------------------------------------
 
-bool ConnectionTable::admit() {
+bool ConnectionTable::admit(const std::string& client) {
     std::shared_ptr<Connection> victim;
     {
         std::lock_guard lock(mutex_);
-        if (open_.size() - evicted_ < capacity_)
+        if (auto it = clients_.find(client);
+            it != clients_.end() && it->second.connections >= limits_.maxConnectionsPerAddress) {
+            return false;
+        }
+        if (open_.size() - evicted_ < limits_.maxConnections)
             return true;
         auto rank = [](const Connection& c) {
             return std::pair(static_cast<int>(c.stage.load()), c.since.load());
@@ -424,8 +496,10 @@ bool ConnectionTable::admit() {
     return true;
 }
 
-void ConnectionTable::add(const std::shared_ptr<Connection>& connection) {
+void ConnectionTable::add(const std::shared_ptr<Connection>& connection, std::string client) {
     std::lock_guard lock(mutex_);
+    ++clients_[client].connections;
+    connection->client_ = std::move(client);
     connection->entry_ = open_.insert(open_.end(), connection);
     connection->listed_ = true;
 }
@@ -434,12 +508,46 @@ void ConnectionTable::remove(Connection& connection) {
     std::lock_guard lock(mutex_);
     if (!connection.listed_)
         return;
+    dropLarge(connection);
     open_.erase(connection.entry_);
     connection.listed_ = false;
     if (connection.evicted_)
         --evicted_;
+    if (auto it = clients_.find(connection.client_); it != clients_.end()) {
+        if (--it->second.connections == 0)
+            clients_.erase(it);
+    }
     if (open_.empty())
         emptied_.notify_all();
+}
+
+bool ConnectionTable::beginLargeReply(Connection& connection) {
+    std::lock_guard lock(mutex_);
+    if (connection.large_)
+        return true;
+    auto it = clients_.find(connection.client_);
+    if (!connection.listed_ || it == clients_.end() || largeReplies_ >= limits_.maxLargeReplies ||
+        it->second.largeReplies >= limits_.maxLargeRepliesPerAddress) {
+        return false;
+    }
+    ++it->second.largeReplies;
+    ++largeReplies_;
+    connection.large_ = true;
+    return true;
+}
+
+void ConnectionTable::endLargeReply(Connection& connection) {
+    std::lock_guard lock(mutex_);
+    dropLarge(connection);
+}
+
+void ConnectionTable::dropLarge(Connection& connection) {
+    if (!connection.large_)
+        return;
+    connection.large_ = false;
+    --largeReplies_;
+    if (auto it = clients_.find(connection.client_); it != clients_.end())
+        --it->second.largeReplies;
 }
 
 bool ConnectionTable::closeAll(std::chrono::milliseconds bound) {

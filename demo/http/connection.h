@@ -14,6 +14,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "demo/http/http_server.h"
 
@@ -39,34 +41,49 @@ public:
 private:
     friend class ConnectionTable;
     std::list<std::weak_ptr<Connection>>::iterator entry_;
+    std::string client_;  // the address key it counts under
     bool listed_ = false;
     bool evicted_ = false;
+    bool large_ = false;  // holds a large-reply slot
 };
 
 class ConnectionTable {
 public:
-    explicit ConnectionTable(std::size_t capacity) : capacity_(capacity) {}
+    explicit ConnectionTable(const Limits& limits) : limits_(limits) {}
 
-    // Makes room for a new connection, closing the one that matters least
-    // when the table is full. False when none can go (all are being
+    // Makes room for a new connection from `client` (its address key),
+    // closing the one that matters least when the table is full. False when
+    // that address has its share already or none can go (all are being
     // answered): the new one is turned away.
-    bool admit();
-    void add(const std::shared_ptr<Connection>& connection);
+    bool admit(const std::string& client);
+    void add(const std::shared_ptr<Connection>& connection, std::string client);
     void remove(Connection& connection);
+    // A slot for a large reply on `connection`; false when its address, or
+    // everyone together, has them all. Given back by endLargeReply() or
+    // remove().
+    bool beginLargeReply(Connection& connection);
+    void endLargeReply(Connection& connection);
     // Closes every connection; waits up to `bound` for the table to empty.
     bool closeAll(std::chrono::milliseconds bound);
 
 private:
-    std::size_t capacity_;
+    struct Share {
+        std::size_t connections = 0;
+        std::size_t largeReplies = 0;
+    };
+    void dropLarge(Connection& connection);
+
+    Limits limits_;
     std::mutex mutex_;
     std::condition_variable emptied_;
     std::list<std::weak_ptr<Connection>> open_;
     std::size_t evicted_ = 0;
+    std::size_t largeReplies_ = 0;
+    std::unordered_map<std::string, Share> clients_;
 };
 
 struct Core {
-    Core(Limits l, std::shared_ptr<TlsContext> t)
-        : limits(l), tls(std::move(t)), table(l.maxConnections) {}
+    Core(Limits l, std::shared_ptr<TlsContext> t) : limits(l), tls(std::move(t)), table(l) {}
 
     Limits limits;
     std::shared_ptr<TlsContext> tls;
@@ -79,7 +96,9 @@ struct Core {
     std::optional<boost::asio::io_context> work{std::in_place};
 };
 
-// Takes an accepted socket and serves it until it ends.
-void serveConnection(Core& core, boost::asio::ip::tcp::socket socket);
+// Takes an accepted socket, admitted from `client` (its address key), and
+// serves it until it ends.
+void serveConnection(Core& core, boost::asio::ip::tcp::socket socket, std::string remote,
+                     std::string client);
 
 }  // namespace yhz::web

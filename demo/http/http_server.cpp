@@ -9,6 +9,7 @@
 
 #include "base/background_task.h"
 #include "demo/http/connection.h"
+#include "demo/http/rate_limit.h"
 
 namespace yhz::web {
 
@@ -87,9 +88,14 @@ void HttpServer::Impl::accept() {
             });
             return;
         }
-        if (!core.stopping && core.table.admit()) {
-            serveConnection(core, std::move(socket));
-        }
+        error_code unknown;
+        const tcp::endpoint from = socket.remote_endpoint(unknown);
+        std::string remote = unknown ? std::string() : from.address().to_string();
+        std::string client = rateKey(remote);
+        // A connection turned away is closed here, unread: refusing costs
+        // no more than accepting.
+        if (!core.stopping && core.table.admit(client))
+            serveConnection(core, std::move(socket), std::move(remote), std::move(client));
         accept();
     });
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +23,19 @@ struct Limits {
     // Open connections. At the limit a new one pushes out the one that has
     // waited longest without sending a complete request.
     std::size_t maxConnections = 512;
+    // From one client address (IPv6 by its /64, every 127.x.y.z as one, as
+    // the rates count them): a connection beyond this is closed as soon as
+    // it is accepted, so no one address can take the table. The program
+    // itself keeps a handful.
+    std::size_t maxConnectionsPerAddress = 128;
+    // Replies of at least `largeReplyBytes` being written at once, per
+    // address and in all; beyond either the request is answered 503 with
+    // Retry-After. A client that stops reading one holds its slot and a
+    // descriptor (two with its file) until the reply deadline, so these keep
+    // the rest of the table, and of the descriptors, for small requests.
+    std::uint64_t largeReplyBytes = 256 * 1024;
+    std::size_t maxLargeRepliesPerAddress = 4;
+    std::size_t maxLargeReplies = 128;
     std::size_t maxHeadBytes = 16 * 1024;  // request line, header lines and the empty line
     std::size_t maxHeaderLines = 100;
     std::size_t maxLineBytes = 8192;  // any one line, the request line included

@@ -119,6 +119,15 @@ std::string hostWithoutPort(std::string_view hostHeader) {
     return host;
 }
 
+std::string hostInUrl(std::string_view host) {
+    if (host.find(':') == std::string_view::npos || host.starts_with('['))
+        return std::string(host);
+    std::string out = "[";
+    for (char c : host)
+        out += c == '%' ? std::string("%25") : std::string(1, c);
+    return out + "]";
+}
+
 std::string randomHex(bool upperCase) {
     const char* hex = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
     unsigned char bytes[16];

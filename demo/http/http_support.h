@@ -43,6 +43,9 @@ std::size_t countField(const std::vector<FormField>& form, std::string_view name
 
 // Lower-cased host of a Host header, without its port.
 std::string hostWithoutPort(std::string_view hostHeader);
+// A host as it goes into a URL: an IPv6 literal in brackets (a zone's "%"
+// as "%25"), anything else as it is.
+std::string hostInUrl(std::string_view host);
 
 // 16 bytes from OpenSSL's generator as 32 hex digits: tokens and session ids
 // must not be guessable from the ones a client has seen.

@@ -89,4 +89,8 @@ void Response::redirect(std::string location) {
     setHeader("Location", std::move(location));
 }
 
+void Response::defer(std::chrono::milliseconds delay, std::function<void(Response&)> then) {
+    deferred = std::make_shared<Deferred>(Deferred{delay, std::move(then)});
+}
+
 }  // namespace yhz::web

@@ -3,7 +3,9 @@
 // bounded before any handler runs) and the reply they fill in. Plain types:
 // the handlers never see the engine underneath.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <string>
@@ -47,12 +49,24 @@ struct Response {
     // When set, the body comes from here instead of `body`.
     std::shared_ptr<FileSlice> file;
 
+    // A reply that is not ready yet, such as one that waits for an
+    // upstream: the engine waits `delay` on a timer, holding no thread, and
+    // then has `then` fill in the reply on a handler thread (it may defer
+    // again). When the connection ends first, `then` is dropped unrun, and
+    // with it whatever it holds.
+    struct Deferred {
+        std::chrono::milliseconds delay{0};
+        std::function<void(Response&)> then;
+    };
+    std::shared_ptr<Deferred> deferred;
+
     // Replaces any header of that name (case-insensitive).
     void setHeader(std::string_view name, std::string value);
     const std::string* header(std::string_view name) const;
     void setContent(std::string content, std::string contentType);
     void setFile(FileSlice slice, std::string contentType);
     void redirect(std::string location);  // 302
+    void defer(std::chrono::milliseconds delay, std::function<void(Response&)> then);
     std::uint64_t bodySize() const { return file ? file->length : body.size(); }
 };
 

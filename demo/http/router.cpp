@@ -29,26 +29,36 @@ void Router::errorPage(ErrorPage page) {
 }
 
 Response Router::dispatch(const Request& request) const {
+    return answer(request.path, [&](Response& res) {
+        if (preRouting_ && preRouting_(request, res))
+            return;
+        const auto& table = request.method == "POST" ? post_ : get_;
+        const bool known =
+            request.method == "GET" || request.method == "HEAD" || request.method == "POST";
+        const auto found = known ? table.find(request.path) : table.end();
+        if (found == table.end()) {
+            res.status = 404;
+        } else {
+            found->second(request, res);
+        }
+    });
+}
+
+Response Router::resume(const Response::Deferred& deferred, std::string_view path) const {
+    return answer(path, [&](Response& res) { deferred.then(res); });
+}
+
+Response Router::answer(std::string_view path, const std::function<void(Response&)>& fill) const {
     Response res;
     try {
-        if (!preRouting_ || !preRouting_(request, res)) {
-            const auto& table = request.method == "POST" ? post_ : get_;
-            const bool known =
-                request.method == "GET" || request.method == "HEAD" || request.method == "POST";
-            const auto found = known ? table.find(request.path) : table.end();
-            if (found == table.end()) {
-                res.status = 404;
-            } else {
-                found->second(request, res);
-            }
-        }
+        fill(res);
     } catch (...) {
         res = Response{};
         res.status = 500;
         res.setContent("internal error\n", "text/plain; charset=utf-8");
     }
-    if (res.status >= 400 && res.bodySize() == 0)
-        errorPage_(request.path, res);
+    if (res.status >= 400 && res.bodySize() == 0 && !res.deferred)
+        errorPage_(path, res);
     return res;
 }
 

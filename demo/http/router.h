@@ -31,10 +31,14 @@ public:
     // no body), an unknown path or method is 404, a handler that throws
     // answers 500, and an error reply without a body gets the error page.
     Response dispatch(const Request& request) const;
+    // The reply a deferred one becomes, on the same terms.
+    Response resume(const Response::Deferred& deferred, std::string_view path) const;
     // An error reply of `status` for a request refused before routing.
     Response refusal(int status, std::string_view path) const;
 
 private:
+    Response answer(std::string_view path, const std::function<void(Response&)>& fill) const;
+
     std::map<std::string, Handler, std::less<>> get_;
     std::map<std::string, Handler, std::less<>> post_;
     PreRouting preRouting_;

@@ -94,6 +94,8 @@ StringReply refusalReply(Response res) {
     const std::string* type = res.header("Content-Type");
     reply.insert(http::field::content_type, type ? *type : "text/plain; charset=utf-8");
     reply.insert(http::field::content_length, std::to_string(res.body.size()));
+    if (const std::string* retry = res.header("Retry-After"))
+        reply.insert(http::field::retry_after, *retry);
     reply.insert(http::field::connection, "close");
     reply.body() = std::move(res.body);
     return reply;

@@ -1,12 +1,12 @@
 #include "demo/service/service.h"
 
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 
 #include "demo/http/http_support.h"
 #include "demo/service/byte_range.h"
@@ -98,6 +98,22 @@ struct Service::Impl {
 
     std::optional<FileDigest> packageFacts();
 
+    // Relay lookups under way: each holds its user's place in the access
+    // book and one of the pending places until its answer is made or its
+    // connection ends.
+    std::atomic<std::size_t> pendingRelays{0};
+    struct RelaySlot {
+        Impl& impl;
+        std::string user;
+        RelaySlot(Impl& i, std::string u) : impl(i), user(std::move(u)) {}
+        ~RelaySlot() {
+            impl.access.end(user);
+            impl.pendingRelays.fetch_sub(1);
+        }
+        RelaySlot(const RelaySlot&) = delete;
+        RelaySlot& operator=(const RelaySlot&) = delete;
+    };
+
     // The relay's own answers, in GBK as the program shows them.
     const std::string taken = gbk("已占用");
     const std::string malformed = gbk("请求格式错误");
@@ -119,6 +135,7 @@ struct Service::Impl {
 
     void routes(web::Router& server);
     void relay(const web::Request& req, web::Response& res);
+    void lookup(const std::string& plate, web::Response& res);
     void token(const web::Request& req, web::Response& res);
     void serviceInfo(web::Response& res);
     void package(const web::Request& req, web::Response& res);
@@ -307,31 +324,40 @@ void Service::Impl::relay(const web::Request& req, web::Response& res) {
     if (lineNumber(line, boundedLineCount(registry->setting("line_count"))) == 0) {
         return reply(400, badLine);
     }
+    if (pendingRelays.fetch_add(1) >= options.maxPendingRelays) {
+        pendingRelays.fetch_sub(1);
+        res.setHeader("Retry-After", "1");
+        return reply(503, busy);
+    }
     switch (access.begin(user, tokenText)) {
         case AccessBook::Begin::Started:
             unusedTokens.giveBack(req.remoteAddress);
             break;
         case AccessBook::Begin::BadToken:
+            pendingRelays.fetch_sub(1);
             return reply(403, badToken);
         case AccessBook::Begin::Busy:
+            pendingRelays.fetch_sub(1);
             return reply(429, busy);
     }
-    struct Slot {
-        AccessBook& book;
-        const std::string& user;
-        ~Slot() { book.end(user); }
-    } slot{access, user};
+    auto slot = std::make_shared<RelaySlot>(*this, user);
     if (options.onRelayInFlight)
         options.onRelayInFlight();
-    if (options.relayDelay.count() > 0)
-        std::this_thread::sleep_for(options.relayDelay);
+    if (options.relayDelay.count() == 0)
+        return lookup(plate, res);
+    res.defer(options.relayDelay,
+              [this, slot, plate](web::Response& later) { lookup(plate, later); });
+}
+
+void Service::Impl::lookup(const std::string& plate, web::Response& res) {
     switch (registry->lookupPlate(plate)) {
         case Registry::Plate::Free:
-            return reply(200, "ok");
+            return res.setContent("ok", kGbkText);
         case Registry::Plate::Taken:
-            return reply(200, taken);
+            return res.setContent(taken, kGbkText);
         case Registry::Plate::Failed:
-            return reply(500, failure);
+            res.status = 500;
+            return res.setContent(failure, kGbkText);
     }
 }
 
@@ -355,9 +381,10 @@ std::unique_ptr<Service> Service::start(ServiceOptions options, std::string* err
     impl->routes(impl->http.routes());
     Impl& self = *impl;
     int port = impl->http.start(impl->options.address, impl->options.port, [&self](int bound) {
-        self.publicUrl = self.options.publicUrl.empty()
-                             ? "http://" + self.options.address + ":" + std::to_string(bound)
-                             : self.options.publicUrl;
+        self.publicUrl =
+            self.options.publicUrl.empty()
+                ? "http://" + web::hostInUrl(self.options.address) + ":" + std::to_string(bound)
+                : self.options.publicUrl;
         while (!self.publicUrl.empty() && self.publicUrl.back() == '/')
             self.publicUrl.pop_back();
     });

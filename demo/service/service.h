@@ -29,7 +29,13 @@ struct ServiceOptions {
     // the program takes no update.
     std::string signingKeyPath;
     // Time a relay lookup takes, as the real relay spends it asking upstream.
+    // Spent on a timer: a waiting lookup holds no request thread.
     std::chrono::milliseconds relayDelay{100};
+    // Relay lookups waiting at once, from everyone; beyond it a request is
+    // answered 503 as busy and keeps its token. Each holds a connection the
+    // engine cannot push out, so this and the engine's large replies
+    // together leave most of its table to everything else.
+    std::size_t maxPendingRelays = 256;
     AccessLimits access;
     long long maxUsers = 100000;
     // Users not seen for this long are forgotten when room is needed.

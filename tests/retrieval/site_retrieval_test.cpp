@@ -119,7 +119,8 @@ protected:
                                 "application/json");
             } else if (mode == "endless") {
                 res.set_content(pageJson(page, 1000000), "application/json");
-            } else if (mode == "past-total") {
+            } else if (mode == "lagging-total" && page <= 5) {
+                // A total that lags the list: pages past it bring real rows.
                 res.set_content(pageJson(page, 6), "application/json");
             } else if (mode == "repeat2") {
                 // A site that ignores the page number after the first.
@@ -221,8 +222,8 @@ const RunCase kRunCases[] = {
      "逾期获取中断！第3页获取失败,已保留取到的4个数据,未保存当天缓存!"},
     {"repeat2", 4, 3, "号段获取结束！第3页与上一页数据重复,已保留取到的4个数据!",
      "逾期获取结束！第3页与上一页数据重复,已保留取到的4个数据,未保存当天缓存!"},
-    {"past-total", 6, 4, "号段获取结束！第4页超出网站公布的6个数据,已保留取到的6个数据!",
-     "逾期获取结束！第4页超出网站公布的6个数据,已保留取到的6个数据,未保存当天缓存!"},
+    {"lagging-total", 10, 6, "号段获取完毕！请手动跳转筛选页面!",
+     "逾期获取完毕！请手动跳转筛选页面!"},
 };
 
 TEST_F(SiteRetrieval, segmentRunsKeepTheirRowsAndSayHowTheyEnded) {
@@ -259,8 +260,8 @@ TEST_F(SiteRetrieval, segmentRunsKeepTheirRowsAndSayHowTheyEnded) {
 // Pages that bring new rows for ever, with no total named, end at the limit.
 TEST(PageGuard, endsARunThatGoesOnPastThePageLimit) {
     PageGuard guard;
-    EXPECT_EQ(guard.admit(PageGuard::kMaxPages, 1, {"a"}, 0), std::nullopt);
-    EXPECT_EQ(guard.admit(PageGuard::kMaxPages + 1, 1, {"b"}, 0), RunEnd::PageLimit);
+    EXPECT_EQ(guard.admit(PageGuard::kMaxPages, 1, {"a"}), std::nullopt);
+    EXPECT_EQ(guard.admit(PageGuard::kMaxPages + 1, 1, {"b"}), RunEnd::PageLimit);
     EXPECT_EQ(guard.taken(), 1);
 }
 
@@ -313,9 +314,11 @@ TEST_F(SiteRetrieval, onlyExpiredRunsThatReachTheLastPageWriteTheDayFile) {
         const bool complete = std::string_view(c.expiredEnd).find("完毕") != std::string::npos;
         EXPECT_EQ(std::filesystem::exists(file), complete);
         if (complete) {
-            EXPECT_EQ(readFile(file), gbk(c.rows == 2 ? "苏J11000\r\n苏J12000\r\n"
-                                                      : "苏J11000\r\n苏J12000\r\n苏J21000\r\n"
-                                                        "苏J22000\r\n"));
+            std::string lines;
+            for (int k = 0; k < c.rows; ++k) {
+                lines += "苏J" + std::to_string(k / 2 + 1) + std::to_string(k % 2 + 1) + "000\r\n";
+            }
+            EXPECT_EQ(readFile(file), gbk(lines));
             std::filesystem::remove(file);
         }
     }

@@ -11,7 +11,13 @@ namespace {
 
 struct FakeGuard : InstanceGuard {
     InstanceClaim answer = InstanceClaim::Acquired;
-    InstanceClaim claim() override { return answer; }
+    int claims = 0;
+    int releases = 0;
+    InstanceClaim claim() override {
+        ++claims;
+        return answer;
+    }
+    void release() override { ++releases; }
 };
 
 struct FixedService : ServiceInfoSource {
@@ -24,6 +30,8 @@ struct FixedService : ServiceInfoSource {
 };
 
 struct RecordingUpdater : UpdateLauncher {
+    UpdateStartCheck check = UpdateStartCheck::Continue;
+    UpdateStartCheck settleEarlierUpdates() override { return check; }
     bool replaceable = true;
     bool canReplaceProgram() const override { return replaceable; }
     int runs = 0;
@@ -60,6 +68,32 @@ TEST(StartSequence, SecondInstanceIsRejectedBeforeAnythingElse) {
     EXPECT_EQ(boxes.messages[0].text, gbk("请勿重复打开！"));
     EXPECT_EQ(boxes.messages[0].caption, gbk("友情提醒:"));
     EXPECT_EQ(boxes.messages[0].icon, MessageIcon::None);
+}
+
+// An update of another run that lives makes this start a second instance,
+// whose claim goes at once (that update's new program needs it); a run
+// whose own update is being undone ends without a word. Neither asks the
+// service, so neither can offer an update.
+TEST(StartSequence, EarlierUpdatesAreSettledRightAfterTheClaim) {
+    for (const UpdateStartCheck check : {UpdateStartCheck::SecondInstance, UpdateStartCheck::End}) {
+        FakeGuard guard;
+        FixedService service;
+        service.info = published("2.1.3");
+        test::RecordingWindow boxes;
+        RecordingUpdater updater;
+        updater.check = check;
+        const StartResult r = runStartSequence(guard, service, boxes, updater);
+        EXPECT_EQ(r.outcome, StartOutcome::Rejected);
+        EXPECT_EQ(service.calls, 0);
+        EXPECT_EQ(updater.runs, 0);
+        EXPECT_EQ(guard.releases, 1);
+        const bool second = check == UpdateStartCheck::SecondInstance;
+        EXPECT_EQ(r.exitCode, second ? 0 : 1);
+        ASSERT_EQ(boxes.messages.size(), second ? 1u : 0u);
+        if (second) {
+            EXPECT_EQ(boxes.messages[0].text, gbk("请勿重复打开！"));
+        }
+    }
 }
 
 TEST(StartSequence, EqualVersionOpensTheMainWindow) {

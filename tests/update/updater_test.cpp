@@ -2,9 +2,11 @@
 // served by the real service on a loopback port: the good one restarts into
 // the new program, every failure leaves the folder exactly as it was.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -12,8 +14,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "base/background_task.h"
 #include "demo/service/service.h"
@@ -23,6 +27,7 @@
 #include "support/signing_key.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
+#include "update/rename_journal.h"
 #include "update/update_recovery.h"
 #include "update/updater.h"
 #include "zip_writer.h"
@@ -55,6 +60,8 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
             items[rel] = "link " + fs::read_symlink(p).string();
         } else if (fs::is_directory(status)) {
             items[rel] = "folder " + perms;
+        } else if (!fs::is_regular_file(status)) {
+            items[rel] = "other " + perms;
         } else {
             items[rel] = "file " + perms + " " + readFile(p);
         }
@@ -63,7 +70,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 }
 
 // The new program of the tests: says where it was started from, and
-// confirms that it runs as the real one does once its window shows.
+// confirms that it runs as the real one does once its start checks pass.
 const std::string kNewProgram =
     "#!/bin/sh\nprintf '%s' \"$0\" > \"$(dirname \"$0\")/started.txt\"\n"
     "for d in \"$(dirname \"$0\")\"/.yhz-update-*; do : > \"$d/confirmed\"; done\n";
@@ -299,6 +306,7 @@ TEST_F(Update, theStartAfterAKilledUpdateUndoesOrFinishesIt) {
         writeFile(zip, package, fs::perms(0644));
         pid_t pid = -1;
         std::vector<std::string> args = {YHZ_INTERRUPTED_UPDATE,
+                                         "replace",
                                          dir_.path().string(),
                                          program_.string(),
                                          gbk("云海舟"),
@@ -342,6 +350,224 @@ TEST_F(Update, theStartAfterAKilledUpdateUndoesOrFinishesIt) {
         const RecoveryReport again = recoverInterruptedUpdates(dir_.path().string(), "");
         EXPECT_EQ(again.finished + again.undone, 0);
     }
+}
+
+// Runs a helper of interrupted_update.cpp and waits for it; its wait status.
+int runHelper(std::vector<std::string> args) {
+    args.insert(args.begin(), YHZ_INTERRUPTED_UPDATE);
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// A real update, downloaded from the service and started, killed with
+// SIGKILL at every point where a crash leaves a different journal or folder,
+// then the program started again, in place and after the whole folder was
+// moved; a second start while the update downloads, replaces and awaits its
+// confirmation; a notice that stands before the new program's window; and
+// a package whose program is not the published version. Each time the
+// folder ends as exactly the old program with its files or exactly the new
+// one, data/ untouched and nothing left behind.
+TEST_F(Update, anUpdateEndsWholeOldOrWholeNewAfterACrashAtAnyPointOrASecondStart) {
+    const fs::path control = dir_.path().string() + "-control";
+    const fs::path moved = dir_.path().string() + "-moved";
+    fs::create_directory(control);
+    auto newProgram = [&](const std::string& version) {
+        return "#!/bin/sh\nexec '" + std::string(YHZ_INTERRUPTED_UPDATE) + "' program '" +
+               control.string() + "' " + version + " \"$0\" \"$@\"\n";
+    };
+    auto publish = [&](const std::string& version) {
+        ASSERT_TRUE(test::writeZip(
+            served().string(), {{.name = "云海舟", .content = newProgram(version), .mode = 0100755},
+                                {.name = "readme.txt", .content = "new notes"},
+                                {.name = "lib/notes.txt", .content = "what is new"}}));
+    };
+    const fs::path folder = dir_.path();
+    auto resetFolder = [&] {
+        for (const fs::path& p : {folder, moved}) {
+            fs::remove_all(p);
+        }
+        for (const auto& entry : fs::directory_iterator(control)) {
+            fs::remove(entry.path());
+        }
+        fs::create_directories(folder / "data/sub");
+        writeFile(program_, "the program of this run", fs::perms(0755));
+        writeFile(folder / "readme.txt", "old notes", fs::perms(0644));
+        writeFile(folder / "data/keep.txt", "expired plates", fs::perms(0644));
+        writeFile(folder / "data/sub/plates.txt", "京A12345", fs::perms(0600));
+    };
+    resetFolder();
+    const auto oldFolder = snapshot(folder);
+    auto isNew = [&](const std::map<std::string, std::string>& now) {
+        std::map<std::string, std::string> expected;
+        for (const auto& [path, what] : oldFolder) {
+            if (path.rfind("data", 0) == 0) {
+                expected[path] = what;
+            }
+        }
+        expected["readme.txt"] = "file 420 new notes";
+        expected["lib"] = now.count("lib") ? now.at("lib") : "missing";
+        expected["lib/notes.txt"] = "file 420 what is new";
+        expected["云海舟[2.2.0]"] = "file 493 " + newProgram("2.2.0");
+        return now == expected;
+    };
+    auto update = [&](int crash, int pause) {
+        const std::optional<ServiceInfo> info = offer(service_->port());
+        return runHelper({"update", control.string(), folder.string(), program_.string(),
+                          info->packageAddress, info->packageName, info->latestVersion,
+                          info->packageSize, info->packageSha256, std::to_string(crash),
+                          std::to_string(pause)});
+    };
+    auto readControl = [&](const char* name) { return readFile(control / name); };
+    // The next start, once whatever the update started has ended.
+    auto startAgain = [&](const fs::path& where) {
+        for (int k = 0; k < 500; ++k) {
+            const int fd = ::open((control / "instance.lock").c_str(), O_RDWR | O_CREAT, 0644);
+            const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            ::close(fd);
+            if (free) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return runHelper({"program", control.string(), "2.1.2", (where / "yunhaizhou").string()});
+    };
+
+    publish("2.2.0");
+    for (const bool move : {false, true}) {
+        int killed = 0;
+        std::string outcomes;  // o for old, n for new, per point
+        for (int point = 1; point < 100; ++point) {
+            SCOPED_TRACE((move ? "moved, point " : "in place, point ") + std::to_string(point));
+            resetFolder();
+            const int status = update(point, -1);
+            if (WIFEXITED(status)) {
+                ASSERT_EQ(WEXITSTATUS(status), 0) << readControl("notices.txt");
+                break;  // past the last point: the update ran whole
+            }
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            ++killed;
+            const fs::path where = move ? moved : folder;
+            if (move) {
+                fs::rename(folder, moved);
+            }
+            EXPECT_EQ(WEXITSTATUS(startAgain(where)), 0);
+            const auto now = snapshot(where);
+            outcomes += now == oldFolder ? 'o' : isNew(now) ? 'n' : '?';
+            EXPECT_NE(readControl("windows.txt").find("yunhaizhou"), std::string::npos);
+        }
+        // The package's line; five moves and a folder, each a line and the
+        // step taken; the start's line and the done: the old program is back
+        // after every point until the new one has confirmed.
+        EXPECT_EQ(killed, 15);
+        EXPECT_EQ(outcomes, std::string(14, 'o') + "n");
+    }
+
+    struct Stage {
+        const char* what;
+        int pause;
+    };
+    for (const Stage& stage : {Stage{"download", 1}, Stage{"replace", 5}, Stage{"confirm", 1000}}) {
+        SCOPED_TRACE(stage.what);
+        resetFolder();
+        int finished = -1;
+        std::thread run([&] { finished = update(-1, stage.pause); });
+        for (int k = 0; k < 1000 && !fs::exists(control / "paused"); ++k) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(fs::exists(control / "paused"));
+        const auto during = snapshot(folder);
+        EXPECT_EQ(WEXITSTATUS(runHelper({"program", control.string(), "2.1.2", program_.string()})),
+                  0);
+        EXPECT_EQ(readControl("notices.txt"), "请勿重复打开！\n");
+        EXPECT_EQ(snapshot(folder), during);
+        std::ofstream{control / "go"};
+        run.join();
+        EXPECT_TRUE(WIFEXITED(finished) && WEXITSTATUS(finished) == 0)
+            << readControl("notices.txt");
+        EXPECT_TRUE(isNew(snapshot(folder)));
+    }
+
+    // The new program confirms before its notice waits for the user.
+    resetFolder();
+    std::ofstream{control / "notice-open"};
+    const int status = update(-1, -1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readControl("notices.txt");
+    for (int k = 0; k < 500 && readControl("notices.txt").find("无法确认") == std::string::npos;
+         ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(readControl("notices.txt").find("无法确认"), std::string::npos);
+    fs::remove(control / "notice-open");
+    EXPECT_EQ(WEXITSTATUS(startAgain(folder)), 0);
+    EXPECT_NE(readControl("windows.txt").find("云海舟[2.2.0]"), std::string::npos);
+    EXPECT_TRUE(isNew(snapshot(folder)));
+
+    // A package whose program still calls itself the running version: undone,
+    // and said so; no second update from inside the first.
+    publish("2.1.2");
+    resetFolder();
+    const int mismatch = update(-1, -1);
+    EXPECT_TRUE(WIFEXITED(mismatch) && WEXITSTATUS(mismatch) == 1);
+    EXPECT_EQ(readControl("notices.txt"),
+              "安装包中的程序与发布的版本不符，已恢复原来的软件，本次不更新。\n");
+    EXPECT_EQ(snapshot(folder), oldFolder);
+    fs::remove_all(control);
+}
+
+// Journals this program never wrote are kept, said, and never acted on:
+// lines that leave the program folder, a link, a pipe (which must not make
+// the start wait), one too large to be a journal.
+TEST_F(Update, aJournalThatIsNoneOfOursIsKeptAndNeverActedOn) {
+    const fs::path victim = dir_.path().string() + "-victim.txt";
+    writeFile(victim, "outside the program folder", fs::perms(0644));
+    const fs::path real = dir_.path().string() + "-journal";
+    writeFile(real, "move\tyunhaizhou\tmoved\n", fs::perms(0644));
+    const std::map<std::string, std::function<void(const fs::path&)>> journals = {
+        {"a ../ line",
+         [&](const fs::path& j) {
+             writeFile(j, "move\t../" + victim.filename().string() + "\tgone\n", fs::perms(0600));
+         }},
+        {"an absolute line",
+         [&](const fs::path& j) {
+             writeFile(j, "package\t" + victim.string() + "\n", fs::perms(0600));
+         }},
+        {"a link", [&](const fs::path& j) { fs::create_symlink(real, j); }},
+        {"a pipe", [&](const fs::path& j) { ASSERT_EQ(::mkfifo(j.c_str(), 0600), 0); }},
+        {"a huge file",
+         [&](const fs::path& j) {
+             writeFile(j, "move\tyunhaizhou\tmoved\n", fs::perms(0600));
+             fs::resize_file(j, RenameJournal::kMaxBytes + 1);
+         }},
+    };
+    for (const auto& [what, plant] : journals) {
+        SCOPED_TRACE(what);
+        const fs::path staging = dir_.path() / ".yhz-update-planted";
+        fs::create_directory(staging);
+        plant(staging / "journal");
+        const auto before = snapshot(dir_.path());
+        const auto started = std::chrono::steady_clock::now();
+        const SettledUpdates settled =
+            settleEarlierUpdates(dir_.path().string(), program_.string(), "2.1.2", "");
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_EQ(settled.state, EarlierUpdate::None);
+        ASSERT_EQ(settled.recovery.refused.size(), 1u);
+        EXPECT_EQ(settled.recovery.refused[0], staging.string());
+        EXPECT_EQ(snapshot(dir_.path()), before);
+        EXPECT_EQ(readFile(victim), "outside the program folder");
+        fs::remove_all(staging);
+    }
+    fs::remove(victim);
+    fs::remove(real);
 }
 
 TEST_F(Update, aDownloadThatFailsOrIsCutShortIsNeverUnpacked) {

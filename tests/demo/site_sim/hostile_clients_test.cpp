@@ -1,8 +1,13 @@
 // The simulator program as a process of its own against clients that
 // misbehave over TLS: its memory stays put, others are served, SIGTERM ends
 // it.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -79,6 +84,50 @@ TEST_F(SimProcess, ServesOthersWhileFortyClientsDripAndEndsPromptlyOnSigterm) {
         EXPECT_EQ(page(), 200);
     }
     EXPECT_TRUE(process->endsPromptlyOnSigterm());
+}
+
+// How a TLS connection that ends after its reply ends, as OpenSSL tells
+// it: SSL_ERROR_ZERO_RETURN when the server sent its close_notify first,
+// SSL_ERROR_SSL ("unexpected eof") for a bare end.
+int howTlsEnds(int port, const std::string& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    SSL* ssl = SSL_new(ctx);
+    SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+             const_cast<char*>(kHost));
+    SSL_set_fd(ssl, fd);
+    int result = -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 && SSL_connect(ssl) == 1 &&
+        SSL_write(ssl, request.data(), static_cast<int>(request.size())) > 0) {
+        char piece[4096];
+        int n = 0;
+        while ((n = SSL_read(ssl, piece, sizeof piece)) > 0) {
+        }
+        result = SSL_get_error(ssl, n);
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(ctx);
+    ::close(fd);
+    return result;
+}
+
+TEST_F(SimProcess, EndsTlsWithItsOwnCloseNotify) {
+    for (const std::string request : {
+             // A reply that is the last on its connection, a refusal, and a
+             // kept connection that goes idle.
+             "GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n"
+             "Connection: close\r\n\r\n",
+             "GET /views/vehxhhdpub.html HTTP/1.1\r\n\r\n",
+             "GET /views/vehxhhdpub.html HTTP/1.1\r\nHost: js-yc.localhost\r\n\r\n",
+         }) {
+        EXPECT_EQ(howTlsEnds(port, request), SSL_ERROR_ZERO_RETURN) << request;
+    }
 }
 
 }  // namespace
