@@ -183,9 +183,7 @@ void QueryRun::waitWhile(const std::shared_ptr<Run>& run, std::stop_token stop, 
     }
 }
 
-void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop) {
-    PlateStore& plates = *stores_.plates;
-    // Read by `pick` only while dispatch runs, within this call.
+std::vector<QueryRun::AskedRow> QueryRun::chooseRows(PlateStore& plates, bool unfinishedOnly) {
     std::vector<AskedRow> chosen;
     if (unfinishedOnly) {
         // The rows as they are now; each is asked about only while a row
@@ -197,15 +195,34 @@ void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std
                 }
             }
         });
-    } else {
-        // A new run asks about every row again, and what an earlier run wrote
-        // in place of a date goes. The rows are taken as they are now, not by
-        // position as the run goes: deleting rows above the next one must not
-        // make the walk step over it.
-        std::vector<std::string> found = plates.resetForQuery();
-        chosen.reserve(found.size());
-        for (size_t k = 0; k < found.size(); ++k) {
-            chosen.push_back({static_cast<int>(k), std::move(found[k])});
+        return chosen;
+    }
+    // A new run asks about every row again, and what an earlier run wrote in
+    // place of a date goes. The rows are taken as they are now, not by
+    // position as the run goes: deleting rows above the next one must not
+    // make the walk step over it.
+    std::vector<std::string> found = plates.resetForQuery();
+    chosen.reserve(found.size());
+    for (size_t k = 0; k < found.size(); ++k) {
+        chosen.push_back({static_cast<int>(k), std::move(found[k])});
+    }
+    return chosen;
+}
+
+void QueryRun::control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop) {
+    PlateStore& plates = *stores_.plates;
+    // Read by `pick` only while dispatch runs, within this call.
+    std::vector<AskedRow> chosen;
+    {
+        // A stop and a new start in quick succession can bring a newer
+        // run's controller here first. Then this run takes no rows: its
+        // reset would wipe the answers of rows the newer run (a 继续查询
+        // that kept them) never asks again. The choice is made under the
+        // lock that makes a run the current one, so no newer run chooses
+        // in between.
+        const std::scoped_lock lock(lock_);
+        if (run == current_) {
+            chosen = chooseRows(plates, unfinishedOnly);
         }
     }
     const int count = static_cast<int>(chosen.size());
@@ -444,6 +461,10 @@ void QueryRun::askRow(const std::shared_ptr<Run>& run, const AskedRow& asked,
             r.date.clear();
             r.queryNote = false;
         }
+        // Grey while asked, and nothing known: an answer a stopped run
+        // brought in meanwhile must not stand beside this question's failure.
+        r.status = static_cast<std::int32_t>(PlateStatus::Unknown);
+        r.expired = false;
         paint(kColourGrey)(r, at);
     });
     if (!present) {

@@ -139,6 +139,9 @@ private:
                                    const std::string& token, std::stop_token stop)>;
 
     void begin(bool unfinishedOnly);
+    // The rows a run asks about: those without a final answer, or every row
+    // (reset for a new run). Called under lock_.
+    static std::vector<AskedRow> chooseRows(PlateStore& plates, bool unfinishedOnly);
     void control(const std::shared_ptr<Run>& run, bool unfinishedOnly, std::stop_token stop);
     // Hands `count` questions to workers, never more than kMaxInFlight
     // requests in flight over all runs. `yields`: pauses while a run of the
