@@ -12,11 +12,7 @@
 // The service listens on "::", which takes IPv4 and IPv6 alike. Every
 // request from ::1 goes on a new connection; its time runs from connect()
 // to the end of the reply's head.
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,28 +40,10 @@ using yhz::testing::RawClient;
 // Status (0 for none) and milliseconds of one request from ::1.
 std::pair<int, double> timedFromIpv6(int port, const std::string& path) {
     const auto start = Clock::now();
-    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    to.sin6_port = htons(static_cast<std::uint16_t>(port));
-    to.sin6_addr = in6addr_loopback;
-    const std::string request =
-        "GET " + path + " HTTP/1.1\r\nHost: [::1]\r\nConnection: close\r\n\r\n";
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
-        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) > 0) {
-        pollfd p{fd, POLLIN, 0};
-        char piece[4096];
-        while (answer.find("\r\n\r\n") == std::string::npos && ::poll(&p, 1, 5000) == 1) {
-            const ssize_t n = ::recv(fd, piece, sizeof piece, 0);
-            if (n <= 0)
-                break;
-            answer.append(piece, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
+    const int status = yhz::testing::statusFromIpv6Loopback(
+        port, "GET " + path + " HTTP/1.1\r\nHost: [::1]\r\nConnection: close\r\n\r\n");
     const std::chrono::duration<double, std::milli> took = Clock::now() - start;
-    return {yhz::testing::statusOf(answer), took.count()};
+    return {status, took.count()};
 }
 
 void report(const char* what, std::vector<std::pair<int, double>> samples) {

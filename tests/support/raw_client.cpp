@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -190,6 +191,33 @@ bool RawClient::closedWithin(milliseconds within) {
             return true;
     }
     return closed_;
+}
+
+int statusFromIpv6Loopback(int port, std::string_view request) {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return 0;
+    }
+    sockaddr_in6 to{};
+    to.sin6_family = AF_INET6;
+    to.sin6_port = htons(static_cast<std::uint16_t>(port));
+    to.sin6_addr = in6addr_loopback;
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size())) {
+        pollfd p{fd, POLLIN, 0};
+        char piece[4096];
+        while (answer.find("\r\n\r\n") == std::string::npos && ::poll(&p, 1, 5000) == 1) {
+            const ssize_t n = ::recv(fd, piece, sizeof piece, 0);
+            if (n <= 0) {
+                break;
+            }
+            answer.append(piece, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return statusOf(answer);
 }
 
 int statusOf(std::string_view text) {

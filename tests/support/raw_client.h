@@ -58,6 +58,11 @@ private:
 // The status of the first reply in `text`; 0 when there is none.
 int statusOf(std::string_view text);
 
+// Sends one request from ::1 (a client address apart from every 127.x.y.z)
+// to the port and answers the status of its reply, 0 when none came within
+// five seconds.
+int statusFromIpv6Loopback(int port, std::string_view request);
+
 // Resident memory of a process in KiB; -1 when unknown.
 long residentKiB(pid_t pid);
 

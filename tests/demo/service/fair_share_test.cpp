@@ -1,12 +1,7 @@
 // The service program as a process of its own against one client that takes
 // more than its share: others are still served, and at once.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -24,31 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::RawClient;
 using testing::ServerProcess;
-
-// One request from ::1, a client address apart from every 127.x.y.z; the
-// status of its answer, 0 when none came within five seconds.
-int statusFromIpv6Loopback(int port, const std::string& request) {
-    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
-    sockaddr_in6 to{};
-    to.sin6_family = AF_INET6;
-    to.sin6_port = htons(static_cast<std::uint16_t>(port));
-    to.sin6_addr = in6addr_loopback;
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
-        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-        pollfd p{fd, POLLIN, 0};
-        char piece[4096];
-        while (answer.find("\r\n\r\n") == std::string::npos && ::poll(&p, 1, 5000) == 1) {
-            const ssize_t n = ::recv(fd, piece, sizeof piece, 0);
-            if (n <= 0)
-                break;
-            answer.append(piece, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    return testing::statusOf(answer);
-}
+using testing::statusFromIpv6Loopback;
 
 class FairShare : public ::testing::Test {
 protected:
