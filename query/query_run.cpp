@@ -51,7 +51,8 @@ QueryRun::QueryRun(WindowAccess& window, BackgroundTaskOwner& tasks, QueryStores
 
 void QueryRun::startClicked() {
     stores_.colours->clearCellColours();
-    stores_.plates->clearColours();
+    // The rows' colours go with their statuses, in the run's own reset: a
+    // run stopped and overtaken before it began must leave both as they are.
     begin(false);
 }
 
