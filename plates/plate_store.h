@@ -95,15 +95,6 @@ public:
                        [](const PlateRow& r) { return r.plateBackground; });
     }
 
-    // Every row loses the colour a query gave it.
-    void clearColours() {
-        update([](Rows& rows) {
-            for (PlateRow& r : rows) {
-                r.plateBackground.reset();
-            }
-        });
-    }
-
     // What a new query run starts from: every status back to 0, no colour,
     // and the failure texts of an earlier run gone from the date column.
     // Returns the plates of the rows, in order, as the run found them.

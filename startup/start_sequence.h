@@ -63,10 +63,10 @@ struct StartResult {
 };
 
 // Single-instance rule (with the updates of earlier runs settled right
-// after it, before anything waits for the user), then the version check: a published version other
-// than the program's starts the updater when its package is signed with
-// `updateKey` and the version is newer; otherwise one message says why not
-// and the main window opens. The skin is applied by the caller before this
+// after it, before anything waits for the user), then the version check: a
+// published version other than the program's starts the updater when its
+// package is signed with `updateKey` and the version is newer; otherwise one
+// message says why not and the main window opens. The skin is applied by the caller before this
 // runs, since the rejection notice is already a window.
 StartResult runStartSequence(InstanceGuard& guard, ServiceInfoSource& service,
                              MessageBoxes& messages, UpdateLauncher& updater,

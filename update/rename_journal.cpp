@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/files.h"
+#include "update/package_archive.h"
 #include "update/update_paths.h"
 
 namespace yhz {
@@ -52,29 +53,11 @@ void removeIfEmptyFolder(const std::string& path) {
     }
 }
 
-// A relative name that stays inside the folder it is read against: no
-// empty, "." or ".." part, no root, and (on Windows) no drive.
+// A relative name that stays inside the folder it is read against, written
+// as an unpacked entry's name is: "/"-separated, no root or drive, no empty,
+// "." or ".." part, no control byte.
 bool confined(const std::string& relative) {
-    if (relative.empty() || relative.front() == '/' || relative.find('\0') != std::string::npos) {
-        return false;
-    }
-#ifdef _WIN32
-    if (relative.find_first_of("\\:") != std::string::npos) {
-        return false;
-    }
-#endif
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = relative.find('/', start);
-        const std::string part = relative.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        if (end == std::string::npos) {
-            return true;
-        }
-        start = end + 1;
-    }
+    return safeEntryPath(relative) == relative;
 }
 
 std::atomic<RenameJournal::PointObserver> pointObserver{nullptr};

@@ -130,12 +130,9 @@ UpdateStaging::~UpdateStaging() {
 }
 
 void UpdateStaging::remove() {
-    std::error_code ec;
-    fs::remove(platform::utf8Path(paths_.package), ec);
-    if (journal_) {
-        journal_->close();
-    }
+    keep();
     if (!folder_.empty()) {
+        std::error_code ec;
         fs::remove_all(platform::utf8Path(folder_), ec);
     }
 }

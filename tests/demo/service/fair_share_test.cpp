@@ -25,10 +25,10 @@ class FairShare : public ::testing::Test {
 protected:
     // Listens on every address, IPv4 and IPv6 alike, so that a test can be
     // two clients at once: 127.0.0.1 and ::1.
-    void start(std::vector<std::string> extra) {
+    void start(std::vector<std::string> extra, const char* address = "::") {
         std::vector<std::string> argv{YHZ_SERVICE_PROGRAM,
                                       "--address",
-                                      "::",
+                                      address,
                                       "--port",
                                       "0",
                                       "--data",
@@ -116,12 +116,7 @@ TEST_F(FairShare, RelayLookupsWaitingHoldNoRequestThread) {
 }
 
 TEST_F(FairShare, BracketsAnIpv6AddressInTheUrlsItMakes) {
-    process = std::make_unique<ServerProcess>(
-        std::vector<std::string>{YHZ_SERVICE_PROGRAM, "--address", "::1", "--port", "0", "--data",
-                                 (dir.path() / "s.sqlite").string()},
-        ":(\\d+)\n");
-    port = process->port();
-    ASSERT_NE(port, 0) << process->output();
+    ASSERT_NO_FATAL_FAILURE(start({}, "::1"));
     const std::string base = "http://[::1]:" + std::to_string(port);
     EXPECT_NE(process->output().find("serving " + base + "\n"), std::string::npos)
         << process->output();
